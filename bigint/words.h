@@ -1,0 +1,280 @@
+#pragma once
+// Word-level kernels behind BigInt. A magnitude is a little-endian array of
+// 64-bit words with an explicit length; "normalised" means the length has no
+// leading zero words (zero has length 0). Every routine works only on the
+// words in use, never allocates and never throws.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace kw {
+
+using u64 = std::uint64_t;
+using u128 = unsigned __int128;
+
+static_assert(std::endian::native == std::endian::little,
+              "BigInt limbs are packed into words by plain byte copies");
+
+/// Words that hold any BigInt magnitude (1664 bits >= 1616).
+inline constexpr int WORDS = 26;
+/// Words that hold any product of two magnitudes.
+inline constexpr int WORDS2 = 2 * WORDS;
+
+/// Length of a[0..n) without its leading zero words.
+inline int Norm(const u64* a, int n) {
+    while (n > 0 && a[n - 1] == 0) --n;
+    return n;
+}
+
+/// Number of significant bits of a normalised a[0..n).
+inline int BitLen(const u64* a, int n) {
+    return n == 0 ? 0 : 64 * n - std::countl_zero(a[n - 1]);
+}
+
+/// Three-way comparison of normalised magnitudes: -1, 0 or 1.
+inline int Cmp(const u64* a, int an, const u64* b, int bn) {
+    if (an != bn) return an < bn ? -1 : 1;
+    for (int i = an - 1; i >= 0; --i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+inline void Copy(u64* r, const u64* a, int n) {
+    if (n > 0) std::memcpy(r, a, sizeof(u64) * static_cast<unsigned>(n));
+}
+
+inline void Zero(u64* r, int n) {
+    if (n > 0) std::memset(r, 0, sizeof(u64) * static_cast<unsigned>(n));
+}
+
+/// r[0..n) = a[0..n) + b[0..n); returns the carry. r may alias a or b.
+inline u64 AddN(u64* r, const u64* a, const u64* b, int n) {
+    unsigned char c = 0;
+    for (int i = 0; i < n; ++i) {
+        // Two overflow checks make the carry chain explicit; the compiler turns
+        // this into add-with-carry.
+        u64 s = a[i] + c;
+        unsigned char c1 = s < c;
+        u64 t = s + b[i];
+        c = static_cast<unsigned char>(c1 | (t < s));
+        r[i] = t;
+    }
+    return c;
+}
+
+/// r[0..n) = a[0..n) - b[0..n); returns the borrow. r may alias a or b.
+inline u64 SubN(u64* r, const u64* a, const u64* b, int n) {
+    unsigned char c = 0;
+    for (int i = 0; i < n; ++i) {
+        u64 ai = a[i], bi = b[i];
+        u64 d = ai - bi;
+        unsigned char c1 = ai < bi;
+        u64 e = d - c;
+        c = static_cast<unsigned char>(c1 | (d < c));
+        r[i] = e;
+    }
+    return c;
+}
+
+/// r[0..an) = a + b for an >= bn; returns the carry out of word an-1.
+inline u64 Add(u64* r, const u64* a, int an, const u64* b, int bn) {
+    u64 c = AddN(r, a, b, bn);
+    for (int i = bn; i < an; ++i) {
+        u64 s = a[i] + c;
+        c = s < c;
+        r[i] = s;
+    }
+    return c;
+}
+
+/// r[0..an) = a - b for a >= b (an >= bn).
+inline void Sub(u64* r, const u64* a, int an, const u64* b, int bn) {
+    u64 c = SubN(r, a, b, bn);
+    for (int i = bn; i < an; ++i) {
+        u64 ai = a[i];
+        r[i] = ai - c;
+        c = ai < c;
+    }
+}
+
+/// r[0..n) = a[0..n) * m; returns the high word.
+inline u64 Mul1(u64* r, const u64* a, int n, u64 m) {
+    u64 c = 0;
+    for (int i = 0; i < n; ++i) {
+        u128 t = static_cast<u128>(a[i]) * m + c;
+        r[i] = static_cast<u64>(t);
+        c = static_cast<u64>(t >> 64);
+    }
+    return c;
+}
+
+/// r[0..n) += a[0..n) * m; returns the carry word.
+inline u64 AddMul1(u64* r, const u64* a, int n, u64 m) {
+    u64 c = 0;
+    for (int i = 0; i < n; ++i) {
+        u128 t = static_cast<u128>(a[i]) * m + r[i] + c;
+        r[i] = static_cast<u64>(t);
+        c = static_cast<u64>(t >> 64);
+    }
+    return c;
+}
+
+/// r[0..n) -= a[0..n) * m; returns the borrow word.
+inline u64 SubMul1(u64* r, const u64* a, int n, u64 m) {
+    u64 c = 0;
+    for (int i = 0; i < n; ++i) {
+        u128 t = static_cast<u128>(a[i]) * m + c;
+        u64 lo = static_cast<u64>(t);
+        c = static_cast<u64>(t >> 64);
+        u64 ri = r[i];
+        r[i] = ri - lo;
+        c += ri < lo;
+    }
+    return c;
+}
+
+/// r[0..an+bn) = a * b (schoolbook; an, bn >= 1). r must not alias a or b.
+inline void Mul(u64* r, const u64* a, int an, const u64* b, int bn) {
+    r[an] = Mul1(r, a, an, b[0]);
+    for (int j = 1; j < bn; ++j) r[an + j] = AddMul1(r + j, a, an, b[j]);
+}
+
+/// r[0..2n) = a * a: the off-diagonal products once, doubled, plus the squares.
+inline void Sqr(u64* r, const u64* a, int n) {
+    if (n == 1) {
+        u128 t = static_cast<u128>(a[0]) * a[0];
+        r[0] = static_cast<u64>(t);
+        r[1] = static_cast<u64>(t >> 64);
+        return;
+    }
+    Zero(r, 2 * n);
+    for (int i = 0; i + 1 < n; ++i) r[n + i] = AddMul1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+    // Double the cross products.
+    u64 c = 0;
+    for (int i = 0; i < 2 * n; ++i) {
+        u64 v = r[i];
+        r[i] = (v << 1) | c;
+        c = v >> 63;
+    }
+    // Add the squares of the words.
+    unsigned char cy = 0;
+    for (int i = 0; i < n; ++i) {
+        u128 t = static_cast<u128>(a[i]) * a[i];
+        u64 lo = static_cast<u64>(t), hi = static_cast<u64>(t >> 64);
+        u64 s = r[2 * i] + lo;
+        unsigned char c1 = s < lo;
+        u64 s2 = s + cy;
+        c1 = static_cast<unsigned char>(c1 | (s2 < s));
+        r[2 * i] = s2;
+        u64 h = r[2 * i + 1] + hi;
+        unsigned char c2 = h < hi;
+        u64 h2 = h + c1;
+        c2 = static_cast<unsigned char>(c2 | (h2 < h));
+        r[2 * i + 1] = h2;
+        cy = c2;
+    }
+}
+
+/// r[0..n) = a[0..n) << s for 0 < s < 64; returns the bits shifted out.
+inline u64 LShift(u64* r, const u64* a, int n, unsigned s) {
+    u64 out = a[n - 1] >> (64 - s);
+    for (int i = n - 1; i > 0; --i) r[i] = (a[i] << s) | (a[i - 1] >> (64 - s));
+    r[0] = a[0] << s;
+    return out;
+}
+
+/// r[0..n) = a[0..n) >> s for 0 < s < 64. r may equal a.
+inline void RShift(u64* r, const u64* a, int n, unsigned s) {
+    for (int i = 0; i + 1 < n; ++i) r[i] = (a[i] >> s) | (a[i + 1] << (64 - s));
+    r[n - 1] = a[n - 1] >> s;
+}
+
+/// (hi:lo) / d with hi < d; the quotient fits one word.
+inline u64 Div2by1(u64 hi, u64 lo, u64 d, u64* rem) {
+#if defined(__x86_64__)
+    // One hardware divide; the library routine for 128-bit division is far slower.
+    u64 q, r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+    *rem = r;
+    return q;
+#else
+    u128 n = (static_cast<u128>(hi) << 64) | lo;
+    *rem = static_cast<u64>(n % d);
+    return static_cast<u64>(n / d);
+#endif
+}
+
+/// q[0..n) = a[0..n) / d; returns the remainder. q may equal a.
+inline u64 DivRem1(u64* q, const u64* a, int n, u64 d) {
+    u64 r = 0;
+    for (int i = n - 1; i >= 0; --i) q[i] = Div2by1(r, a[i], d, &r);
+    return r;
+}
+
+/// a[0..n) mod d.
+inline u64 Mod1(const u64* a, int n, u64 d) {
+    u64 r = 0;
+    for (int i = n - 1; i >= 0; --i) Div2by1(r, a[i], d, &r);
+    return r;
+}
+
+/// Long division (Knuth's algorithm D): a[0..an) = q * b + r with b
+/// normalised, bn >= 1 and an >= bn. q receives an - bn + 1 words, r bn
+/// words. q or r may be null when not wanted. No aliasing with a or b.
+inline void DivRem(u64* q, u64* r, const u64* a, int an, const u64* b, int bn) {
+    if (bn == 1) {
+        u64 tmp[WORDS2];
+        u64 rem = DivRem1(q ? q : tmp, a, an, b[0]);
+        if (r) r[0] = rem;
+        return;
+    }
+    const unsigned s = static_cast<unsigned>(std::countl_zero(b[bn - 1]));
+    u64 v[WORDS2];
+    u64 u[WORDS2 + 1];
+    if (s) {
+        LShift(v, b, bn, s);
+        u[an] = LShift(u, a, an, s);
+    } else {
+        Copy(v, b, bn);
+        Copy(u, a, an);
+        u[an] = 0;
+    }
+    const u64 v1 = v[bn - 1], v2 = v[bn - 2];
+    for (int j = an - bn; j >= 0; --j) {
+        const u64 u0 = u[j + bn], u1 = u[j + bn - 1], u2 = u[j + bn - 2];
+        u64 qhat, rhat;
+        bool rhatOk = true;
+        if (u0 >= v1) {
+            // u0 == v1 here; the estimate saturates at the largest word.
+            qhat = ~u64{0};
+            rhat = u1 + v1;
+            rhatOk = rhat >= v1;  // no wrap: the refinement test is still valid
+        } else {
+            qhat = Div2by1(u0, u1, v1, &rhat);
+        }
+        while (rhatOk && static_cast<u128>(qhat) * v2 > ((static_cast<u128>(rhat) << 64) | u2)) {
+            --qhat;
+            u64 nr = rhat + v1;
+            rhatOk = nr >= rhat;
+            rhat = nr;
+        }
+        u64 borrow = SubMul1(u + j, v, bn, qhat);
+        if (u[j + bn] < borrow) {
+            // The estimate was one too large: add the divisor back once.
+            --qhat;
+            u[j + bn] = u[j + bn] - borrow + AddN(u + j, u + j, v, bn);
+        } else {
+            u[j + bn] -= borrow;
+        }
+        if (q) q[j] = qhat;
+    }
+    if (r) {
+        if (s)
+            RShift(r, u, bn, s), r[bn - 1] |= u[bn] << (64 - s);
+        else
+            Copy(r, u, bn);
+    }
+}
+
+}  // namespace kw
