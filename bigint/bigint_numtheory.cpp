@@ -211,13 +211,12 @@ BigInt BigInt::Factorial() const {
 
 namespace {
 
-/// acc times every i in [from, to], stopping at the first overflow. The
-/// product of the remaining factors would only replace an overflowed value
-/// by a plain invalid zero, so that is what an early stop leaves.
+/// acc times every i in [from, to], stopping at the first overflow (its
+/// line is written once; the result is then an invalid zero).
 BigInt ProductOfRange(BigInt acc, long long from, long long to) {
     for (long long i = from; i <= to; ++i) {
         acc = acc * static_cast<int>(i);
-        if (acc.status == 1) return i == to ? acc : Invalid();
+        if (acc.status == 1) return Invalid();
     }
     return acc;
 }
