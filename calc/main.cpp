@@ -1,0 +1,18 @@
+// Kalvora: the desktop calculator. The long-lived objects come up in this
+// order and go down in the reverse one: the application, the main window,
+// the prime engine; then the start-up routine runs the window modally and
+// the process ends when it closes.
+
+#include "calc/calc_app.h"
+#include "calc/calc_dlg.h"
+
+int main(int argc, char** argv) {
+    CalcApp app(argc, argv);
+    CalcDlg dlg;
+
+    // Tool commands of the menus, one line per tool:
+    //   dlg.SetToolCommand(ID_TOOL_PROGRESSION, [&dlg] { ... open the dialog ... });
+
+    app.InitInstance(dlg);
+    return 0;
+}

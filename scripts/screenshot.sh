@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Starts Kalvora under a virtual X server with a Japanese font, types a
+# short calculation through real key events and saves a PNG of the window.
+#
+#   scripts/screenshot.sh [OUT.png] [SCALE]      (defaults: out/kalvora.png, 1)
+#
+# KALVORA_BIN overrides the program (default build/calc/kalvora);
+# KALVORA_KEYS overrides the typed keys (xdotool type text). The picture is
+# taken by build/tests/gui/kalvora-grab (KALVORA_GRAB overrides it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+out=${1:-out/kalvora.png}
+scale=${2:-1}
+bin=${KALVORA_BIN:-build/calc/kalvora}
+grab=${KALVORA_GRAB:-build/tests/gui/kalvora-grab}
+keys=${KALVORA_KEYS:-"255/7="}
+mkdir -p "$(dirname "$out")"
+
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+fc-list :lang=ja | grep -q . || { echo "no Japanese font (scripts/setup.sh installs fonts-ipafont-gothic)" >&2; exit 1; }
+[ -x "$bin" ] || { echo "$bin not built (cmake --build build --target kalvora)" >&2; exit 1; }
+[ -x "$grab" ] || { echo "$grab not built (cmake --build build --target kalvora-grab)" >&2; exit 1; }
+
+# A free display number.
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+
+runtime=$(mktemp -d)
+chmod 700 "$runtime"
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+export DISPLAY=":$display" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale"
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$bin" &
+app_pid=$!
+
+win=
+for _ in $(seq 100); do
+  win=$(xdotool search --sync --onlyvisible --name '^Kalvora$' 2>/dev/null | head -1) && [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || { echo "the window did not appear" >&2; exit 1; }
+xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowactivate "$win" 2>/dev/null || true
+sleep 0.3
+xdotool type --delay 80 --window "$win" "$keys"
+sleep 0.3
+"$grab" "$win" "$out"
+echo "$out"
