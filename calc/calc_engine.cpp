@@ -515,25 +515,13 @@ void CalcEngine::EndModulusDlg(const ModulusDlgLogic& dlg, bool ok) {
 
 // --- Displays -----------------------------------------------------------------
 
-const char* CalcEngine::OperatorText(int op) {
-    switch (op) {
-        case OP_ADD: return "   +";
-        case OP_SUB: return "   -";
-        case OP_MUL: return "   *";
-        case OP_DIV: return "   /";
-        case OP_MOD: return "MOD";
-        case OP_LCM: return "LCM";
-        case OP_GCD: return "GCD";
-        case OP_AND: return "AND";
-        case OP_OR: return "OR";
-        case OP_XOR: return "XOR";
-        case OP_POW: return "X^Y";
-        case OP_ROOT: return "ROT";
-        case OP_POWMOD: return "PMD";
-        case OP_NPR: return "nPr";
-        case OP_NCR: return "nCr";
-        default: return " ";
-    }
+const std::string& CalcEngine::OperatorText(int op) {
+    // Indexed by CalcOp; unary codes and OP_NONE show one blank.
+    static const std::string texts[] = {
+        " ",    "   +", "   -", "   *", "   /", "MOD", "LCM", "GCD", "AND", "OR",
+        "XOR",  "X^Y",  " ",    " ",    " ",    "ROT", "PMD", " ",   "nPr", "nCr",
+    };
+    return op >= OP_NONE && op <= OP_NCR ? texts[op] : texts[OP_NONE];
 }
 
 std::string CalcEngine::Format(BigInt& value) {

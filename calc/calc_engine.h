@@ -258,7 +258,7 @@ public:
     void ShowOperator(int op);
 
     /// Text of the operator display for a CalcOp (" " for none and unary codes).
-    static const char* OperatorText(int op);
+    static const std::string& OperatorText(int op);
 
 private:
     void Message(const std::string& text, const std::string& caption = CALC_CAPTION);

@@ -1,0 +1,20 @@
+# Runs `kalvora-cli keys SCRIPT` and compares its standard output and exit
+# status with SCRIPT's .expected and .status files.
+string(REGEX REPLACE "\\.keys$" "" base "${SCRIPT}")
+execute_process(COMMAND ${CLI} keys ${SCRIPT}
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+file(READ ${base}.expected expected)
+set(expected_status 0)
+if(EXISTS ${base}.status)
+  file(STRINGS ${base}.status expected_status LIMIT_COUNT 1)
+endif()
+if(NOT status STREQUAL expected_status)
+  message(FATAL_ERROR "exit status ${status}, expected ${expected_status}\nstderr:\n${err}")
+endif()
+if(NOT out STREQUAL expected)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/actual.txt "${out}")
+  message(FATAL_ERROR "output differs from ${base}.expected\n--- got ---\n${out}--- expected ---\n${expected}")
+endif()
+if(expected_status STREQUAL "2" AND err STREQUAL "")
+  message(FATAL_ERROR "an error exit without a message on standard error")
+endif()
