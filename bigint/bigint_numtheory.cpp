@@ -5,6 +5,7 @@
 
 #include "bigint/bigint.h"
 #include "bigint/internal.h"
+#include "bigint/word_algorithms.h"
 
 using namespace kw;
 
@@ -68,10 +69,37 @@ BigInt BigInt::Power(const BigInt& e) const {
 
 BigInt BigInt::Power(int exponent) const { return Power(BigInt(exponent)); }
 
+namespace {
+
+/// With a modulus of at most 807 bits no square reaches 2^1614: no product
+/// overflows and no reduction writes a line, so the power can be computed
+/// in any way. Signs other than 0 take the step-by-step path.
+bool PowerFitsFastPath(const BigInt& b, const BigInt& e, const BigInt& m) {
+    if (b.sign != 0 || e.sign != 0 || m.sign != 0) return false;
+    const Mag mm = Load(m);
+    return BitLen(mm.w, mm.n) <= 807;
+}
+
+/// t^e mod m for 0 <= t < m, m > 0 of at most 807 bits.
+BigInt FastPowerMod(const BigInt& t, const BigInt& e, const BigInt& m) {
+    const Mag mm = Load(m);
+    if (mm.n == 1 && mm.w[0] == 1) return BigInt();
+    const Mag tt = Load(t);
+    const Mag ee = Load(e);
+    u64 r[WORDS];
+    const int rn = ModPow(r, tt.w, tt.n, ee.w, ee.n, mm.w, mm.n);
+    BigInt p;
+    Store(p, r, rn);
+    return p;
+}
+
+}  // namespace
+
 BigInt BigInt::PowerMod(const BigInt& e, const BigInt& m) const {
     if (status == 1 || e.status == 1 || m.status == 1 || sign == 1 || e.sign == 1 || m.sign == 1 || IsZero(m))
         return Invalid();
     const BigInt t = *this % m;
+    if (PowerFitsFastPath(*this, e, m)) return FastPowerMod(t, e, m);
     BigInt p(1);
     for (int li = e.top; li >= 0; --li) {
         for (unsigned mask = 0x8000; mask; mask >>= 1) {
@@ -96,6 +124,7 @@ BigInt BigInt::PowerModCached(const BigInt& e, const BigInt& m) const {
     if (status == 1 || e.status == 1 || m.status == 1 || sign == 1 || e.sign == 1 || m.sign == 1 || IsZero(m))
         return Invalid();
     const BigInt t = ModCached(m);
+    if (PowerFitsFastPath(*this, e, m)) return FastPowerMod(t, e, m);
     BigInt p(1);
     for (int li = e.top; li >= 0; --li) {
         for (unsigned mask = 0x8000; mask; mask >>= 1) {
@@ -121,6 +150,17 @@ BigInt BigInt::ModCached(const BigInt& m) const {
     }
     if (m == 1) return BigInt();
     if (m == 2) return BigInt(limbs[0] & 1);
+    const Mag mm = Load(m);
+    if (BitLen(mm.w, mm.n) <= 1577) {
+        // The weighted sums stay below 101 * 65535 * |m| < 2^1600: no
+        // overflow, and every path ends in |x| mod |m|.
+        const Mag xx = Load(*this);
+        u64 r[WORDS];
+        DivRem(nullptr, r, xx.w, xx.n, mm.w, mm.n);
+        BigInt res;
+        Store(res, r, Norm(r, mm.n));
+        return res;
+    }
     if (ModCacheModulus != m) {
         ModCacheModulus = m;
         for (int i = 0; i < BIGINT_LIMBS; ++i) {
@@ -132,17 +172,65 @@ BigInt BigInt::ModCached(const BigInt& m) const {
     }
     // Reduced against |m|: the sum is never negative, so a negative modulus
     // would otherwise never be reached.
-    const BigInt mm = Abs(m);
+    const BigInt absm = Abs(m);
     BigInt r = WeightedLimbSum(*this);
-    if (r >= mm) {
+    if (r >= absm) {
         r = WeightedLimbSum(r);
-        while (r >= mm) r = r % m;
+        while (r >= absm) r = r % m;
     }
     return r;
 }
 
+namespace {
+
+inline bool IsOneOrTwo(const u64* w, int n) { return n == 1 && (w[0] == 1 || w[0] == 2); }
+
+/// Extended Euclid for |m| < 2^1600: the cofactors stay below |m|, so no
+/// step overflows, and only the first division (of |a| by |m|, done for the
+/// remainder and again for the quotient) can meet a 1616-bit dividend.
+BigInt FastModInverse(const BigInt& a, const BigInt& m) {
+    const bool negative = !(a >= 0);
+    const Mag aa = Load(a);
+    const Mag mm = Load(m);
+    if (mm.n == 0) {
+        // No step runs: |a| itself is the last remainder, with cofactor +-1.
+        if (aa.n == 1 && aa.w[0] == 1) return BigInt(negative ? -1 : 1);
+        return BigInt();
+    }
+    u64 rem[WORDS];
+    int remn = aa.n;
+    if (Cmp(aa.w, aa.n, mm.w, mm.n) >= 0) {
+        if (!IsOneOrTwo(mm.w, mm.n) && LongDivisionOverflowsTrial(aa.w, aa.n, mm.w, mm.n)) {
+            Oops(OOPS_SHL2);  // remainder
+            Oops(OOPS_SHL2);  // quotient
+        }
+        DivRem(nullptr, rem, aa.w, aa.n, mm.w, mm.n);
+        remn = Norm(rem, mm.n);
+    } else {
+        Copy(rem, aa.w, aa.n);
+    }
+    if (remn == 0) return BigInt();  // gcd is |m|; the inverse exists only mod 1, where it is 0
+    u64 g[WORDS + 1], cof[WORDS + 2];
+    int cofn;
+    bool odd;
+    const int gn = GcdExt(g, cof, &cofn, &odd, mm.w, mm.n, rem, remn);
+    if (!(gn == 1 && g[0] == 1)) return BigInt();
+    BigInt r;
+    if (negative != odd && cofn > 0) {
+        u64 d[WORDS];
+        Sub(d, mm.w, mm.n, cof, cofn);
+        Store(r, d, Norm(d, mm.n));
+    } else {
+        Store(r, cof, cofn);
+    }
+    return r;
+}
+
+}  // namespace
+
 BigInt BigInt::ModInverse(const BigInt& a, const BigInt& m) {
     if (a.status == 1 || m.status == 1) return *this = Invalid();
+    if (m.top < 100) return *this = FastModInverse(a, m);
     BigInt q(0);
     const BigInt mm = Abs(m);
     BigInt r = mm;
@@ -176,6 +264,29 @@ BigInt BigInt::ModInverse(int a, const BigInt& m) { return ModInverse(BigInt(a),
 BigInt BigInt::ModInverse(int a, int m) { return ModInverse(BigInt(a), BigInt(m)); }
 
 BigInt BigInt::Gcd(const BigInt& y) const {
+    if (status == 0 && y.status == 0) {
+        Mag a = Load(*this), b = Load(y);
+        if (Cmp(a.w, a.n, b.w, b.n) < 0) std::swap(a, b);
+        BigInt g;
+        if (b.n == 0) {
+            Store(g, a.w, a.n);
+            return g;
+        }
+        // Only the first two divisions can meet a dividend of 1616 bits.
+        if (!IsOneOrTwo(b.w, b.n) && LongDivisionOverflowsTrial(a.w, a.n, b.w, b.n)) Oops(OOPS_SHL2);
+        u64 r[WORDS];
+        DivRem(nullptr, r, a.w, a.n, b.w, b.n);
+        const int rn = Norm(r, b.n);
+        if (rn == 0) {
+            Store(g, b.w, b.n);
+            return g;
+        }
+        if (!IsOneOrTwo(r, rn) && LongDivisionOverflowsTrial(b.w, b.n, r, rn)) Oops(OOPS_SHL2);
+        u64 w[WORDS];
+        const int wn = kw::Gcd(w, b.w, b.n, r, rn);
+        Store(g, w, wn);
+        return g;
+    }
     BigInt q = Abs(*this);
     BigInt r = Abs(y);
     while (q > 0) {
@@ -201,11 +312,23 @@ BigInt BigInt::Lcm(int y) const { return Lcm(BigInt(y)); }
 
 BigInt BigInt::Factorial() const {
     if (top != 0 || status == 1 || sign == 1) return Invalid();
-    BigInt r(1);
-    for (int i = 2; i <= limbs[0]; ++i) {
-        r = r * i;
-        if (r.status == 1) return Invalid();
+    const unsigned n = limbs[0];
+    if (n >= 248) {
+        // 247! has 1613 bits; the product by 248 carries beyond the last limb.
+        Oops(OOPS_MUL2);
+        return Invalid();
     }
+    u64 acc[WORDS] = {1};
+    int an = 1;
+    for (unsigned i = 2; i <= n;) {
+        // As many consecutive factors as fit one word.
+        u64 f = 1;
+        while (i <= n && f <= ~u64{0} / i) f *= i++;
+        const u64 c = Mul1(acc, acc, an, f);
+        if (c) acc[an++] = c;
+    }
+    BigInt r;
+    Store(r, acc, an);
     return r;
 }
 

@@ -1,0 +1,434 @@
+// Whole algorithms on word magnitudes: square root by Newton's method from a
+// recursive start, Montgomery exponentiation with a sliding window, and
+// Lehmer's gcd with single-word quotient simulation.
+
+#include "bigint/word_algorithms.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace kw {
+
+int ShiftRightBits(u64* r, const u64* a, int an, int bits) {
+    const int ws = bits / 64;
+    const unsigned bs = static_cast<unsigned>(bits % 64);
+    const int rn = an - ws;
+    if (rn <= 0) return 0;
+    if (bs)
+        RShift(r, a + ws, rn, bs);
+    else
+        for (int i = 0; i < rn; ++i) r[i] = a[i + ws];
+    return Norm(r, rn);
+}
+
+int ShiftLeftBits(u64* r, const u64* a, int an, int bits) {
+    if (an == 0) return 0;
+    const int ws = bits / 64;
+    const unsigned bs = static_cast<unsigned>(bits % 64);
+    if (bs) {
+        r[ws + an] = LShift(r + ws, a, an, bs);
+    } else {
+        for (int i = an - 1; i >= 0; --i) r[i + ws] = a[i];
+        r[ws + an] = 0;
+    }
+    Zero(r, ws);
+    return Norm(r, ws + an + 1);
+}
+
+// --- Square root -------------------------------------------------------------------
+
+int ISqrt(u64* r, const u64* a, int an) {
+    const int bl = BitLen(a, an);
+    if (bl <= 64) {
+        const u64 v = an ? a[0] : 0;
+        u64 s = static_cast<u64>(std::sqrt(static_cast<double>(v)));
+        // The double may be off by one either way near 2^64.
+        while (s > 0 && static_cast<u128>(s) * s > v) --s;
+        while (static_cast<u128>(s + 1) * (s + 1) <= v) ++s;
+        r[0] = s;
+        return s ? 1 : 0;
+    }
+    // Square root of the top half, scaled up: an overestimate whose relative
+    // error is about 2^(-bl/4), so Newton's steps from it are few.
+    const int t = 2 * (bl / 4);
+    u64 m[WORDS2], s[WORDS2];
+    const int mn = ShiftRightBits(m, a, an, t);
+    int sn = ISqrt(s, m, mn);
+    s[sn] = 0;
+    u64 one = 1;
+    if (sn == 0) {
+        s[0] = 1;
+        sn = 1;
+    } else if (Add(s, s, sn, &one, 1)) {
+        s[sn++] = 1;
+    }
+    u64 x[WORDS2], q[WORDS2], y[WORDS2 + 1];
+    int xn = ShiftLeftBits(x, s, sn, t / 2);
+    for (;;) {
+        // y = (x + a / x) / 2; the iteration decreases until it reaches the root.
+        DivRem(q, nullptr, a, an, x, xn);
+        int qn = Norm(q, an - xn + 1);
+        int yn;
+        if (qn > xn) {
+            u64 c = Add(y, q, qn, x, xn);
+            yn = qn;
+            if (c) y[yn++] = c;
+        } else {
+            u64 c = Add(y, x, xn, q, qn);
+            yn = xn;
+            if (c) y[yn++] = c;
+        }
+        yn = ShiftRightBits(y, y, yn, 1);
+        if (Cmp(y, yn, x, xn) >= 0) break;
+        Copy(x, y, yn);
+        xn = yn;
+    }
+    Copy(r, x, xn);
+    return xn;
+}
+
+// --- Modular exponentiation ------------------------------------------------------------
+
+namespace {
+
+/// Three-way comparison of two arrays of the same length n.
+inline int CmpN(const u64* a, const u64* b, int n) {
+    for (int i = n - 1; i >= 0; --i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return 0;
+}
+
+/// m0^-1 mod 2^64 for odd m0 by Newton's iteration (each step doubles the
+/// correct low bits; m0 itself is correct to 3 bits).
+inline u64 InverseWord(u64 m0) {
+    u64 x = m0;
+    for (int i = 0; i < 5; ++i) x *= 2 - m0 * x;
+    return x;
+}
+
+struct Montgomery {
+    const u64* m;
+    int n;
+    u64 minv;  // -m^-1 mod 2^64
+
+    /// r = T * 2^(-64n) mod m for T < m * 2^(64n); T (2n words) is destroyed.
+    void Reduce(u64* r, u64* T) const {
+        u64 c2 = 0;
+        for (int i = 0; i < n; ++i) {
+            const u64 u = T[i] * minv;
+            const u64 c = AddMul1(T + i, m, n, u);
+            const u64 s = T[i + n] + c;
+            u64 k = s < c;
+            const u64 s2 = s + c2;
+            k += s2 < s;
+            T[i + n] = s2;
+            c2 = k;
+        }
+        if (c2 || CmpN(T + n, m, n) >= 0)
+            SubN(r, T + n, m, n);
+        else
+            Copy(r, T + n, n);
+    }
+    void Mul(u64* r, const u64* a, const u64* b) const {
+        u64 T[WORDS2];
+        kw::Mul(T, a, n, b, n);
+        Reduce(r, T);
+    }
+    void Square(u64* r, const u64* a) const {
+        u64 T[WORDS2];
+        kw::Sqr(T, a, n);
+        Reduce(r, T);
+    }
+};
+
+inline int Bit(const u64* e, int i) { return static_cast<int>((e[i / 64] >> (i % 64)) & 1); }
+
+int ModPowOdd(u64* r, const u64* a, int an, const u64* e, int ebits, const u64* m, int mn) {
+    const Montgomery mont{m, mn, 0 - InverseWord(m[0])};
+    // a in Montgomery form: a * 2^(64 mn) mod m.
+    u64 t[WORDS2 + 1];
+    Zero(t, mn);
+    Copy(t + mn, a, an);
+    u64 base[WORDS];
+    Zero(base, mn);
+    if (an > 0) DivRem(nullptr, base, t, mn + an, m, mn);
+
+    const int k = ebits > 600 ? 5 : ebits > 200 ? 4 : ebits > 40 ? 3 : ebits > 8 ? 2 : 1;
+    u64 table[16][WORDS];  // base^1, base^3, ..., base^(2^k - 1)
+    Copy(table[0], base, mn);
+    if (k > 1) {
+        u64 sq[WORDS];
+        mont.Square(sq, base);
+        for (int i = 1; i < (1 << (k - 1)); ++i) mont.Mul(table[i], table[i - 1], sq);
+    }
+    u64 x[WORDS] = {};
+    bool started = false;
+    int i = ebits - 1;
+    while (i >= 0) {
+        if (!Bit(e, i)) {
+            mont.Square(x, x);
+            --i;
+            continue;
+        }
+        // The longest window i..j of at most k bits that ends in a set bit.
+        int j = i - k + 1 < 0 ? 0 : i - k + 1;
+        while (!Bit(e, j)) ++j;
+        unsigned val = 0;
+        for (int b = i; b >= j; --b) val = (val << 1) | static_cast<unsigned>(Bit(e, b));
+        if (started) {
+            for (int b = i; b >= j; --b) mont.Square(x, x);
+            mont.Mul(x, x, table[val >> 1]);
+        } else {
+            Copy(x, table[val >> 1], mn);
+            started = true;
+        }
+        i = j - 1;
+    }
+    // Out of Montgomery form.
+    u64 T[WORDS2];
+    Copy(T, x, mn);
+    Zero(T + mn, mn);
+    mont.Reduce(r, T);
+    return Norm(r, mn);
+}
+
+int ModPowPlain(u64* r, const u64* a, int an, const u64* e, int ebits, const u64* m, int mn) {
+    u64 x[WORDS2];
+    int xn = an;
+    Copy(x, a, an);
+    u64 T[WORDS2];
+    for (int i = ebits - 2; i >= 0; --i) {
+        if (xn > 0) {
+            Sqr(T, x, xn);
+            const int tn = Norm(T, 2 * xn);
+            if (tn >= mn) {
+                DivRem(nullptr, x, T, tn, m, mn);
+                xn = Norm(x, mn);
+            } else {
+                Copy(x, T, tn);
+                xn = tn;
+            }
+        }
+        if (Bit(e, i) && xn > 0) {
+            if (xn >= an)
+                Mul(T, x, xn, a, an);
+            else
+                Mul(T, a, an, x, xn);
+            const int tn = Norm(T, xn + an);
+            if (tn >= mn) {
+                DivRem(nullptr, x, T, tn, m, mn);
+                xn = Norm(x, mn);
+            } else {
+                Copy(x, T, tn);
+                xn = tn;
+            }
+        }
+    }
+    Copy(r, x, xn);
+    return xn;
+}
+
+}  // namespace
+
+int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int mn) {
+    const int ebits = BitLen(e, en);
+    if (ebits == 0) {
+        r[0] = 1;
+        return 1;  // m > 1
+    }
+    if (an == 0) return 0;
+    if (m[0] & 1) return ModPowOdd(r, a, an, e, ebits, m, mn);
+    return ModPowPlain(r, a, an, e, ebits, m, mn);
+}
+
+// --- Lehmer's gcd ------------------------------------------------------------------------
+
+namespace {
+
+/// Bits sh .. sh+63 of x.
+inline u64 BitsAt(const u64* x, int xn, int sh) {
+    const int w = sh / 64, b = sh % 64;
+    if (w >= xn) return 0;
+    u64 v = x[w] >> b;
+    if (b && w + 1 < xn) v |= x[w + 1] << (64 - b);
+    return v;
+}
+
+/// r[0..n] = p * X - q * Y for arrays of the same length n; the result must
+/// not be negative. Returns the normalised length.
+inline int MulSub(u64* r, const u64* X, u64 p, const u64* Y, u64 q, int n) {
+    r[n] = Mul1(r, X, n, p);
+    const u64 borrow = SubMul1(r, Y, n, q);
+    r[n] -= borrow;
+    return Norm(r, n + 1);
+}
+
+/// r[0..n] = p * X + q * Y for arrays of the same length n.
+inline int MulAdd(u64* r, const u64* X, u64 p, const u64* Y, u64 q, int n) {
+    r[n] = Mul1(r, X, n, p);
+    r[n] += AddMul1(r, Y, n, q);
+    return Norm(r, n + 1);
+}
+
+/// The single-word cofactor matrix of as many Euclidean steps as the top
+/// 62 bits of u and r decide exactly (Lehmer, with Collins' two-sided
+/// quotient test). Returns the number of steps; 0 when none is certain.
+inline int LehmerMatrix(const u64* u, int un, const u64* r, int rn, int64_t* x0, int64_t* y0, int64_t* x1,
+                        int64_t* y1) {
+    const int sh = BitLen(u, un) - 62;
+    int64_t ah = static_cast<int64_t>(BitsAt(u, un, sh));
+    int64_t bh = static_cast<int64_t>(BitsAt(r, rn, sh));
+    int64_t A = 1, B = 0, C = 0, D = 1;
+    int steps = 0;
+    for (;;) {
+        const int64_t d1 = bh + C, d2 = bh + D;
+        const int64_t n1 = ah + A, n2 = ah + B;
+        if (d1 <= 0 || d2 <= 0 || n1 < 0 || n2 < 0) break;
+        const int64_t q = n1 / d1;
+        if (q != n2 / d2) break;
+        int64_t t = A - q * C;
+        A = C;
+        C = t;
+        t = B - q * D;
+        B = D;
+        D = t;
+        t = ah - q * bh;
+        ah = bh;
+        bh = t;
+        ++steps;
+    }
+    *x0 = A;
+    *y0 = B;
+    *x1 = C;
+    *y1 = D;
+    return steps;
+}
+
+/// New remainder p*U + q*V for signed single-word p, q of opposite signs.
+inline int Combine(u64* out, const u64* U, int64_t p, const u64* V, int64_t q, int n) {
+    if (q <= 0) return MulSub(out, U, static_cast<u64>(p), V, static_cast<u64>(-q), n);
+    return MulSub(out, V, static_cast<u64>(q), U, static_cast<u64>(-p), n);
+}
+
+inline u64 AbsWord(int64_t v) { return v < 0 ? 0 - static_cast<u64>(v) : static_cast<u64>(v); }
+
+}  // namespace
+
+int Gcd(u64* g, const u64* a, int an, const u64* b, int bn) {
+    u64 U[WORDS + 1], R[WORDS + 1] = {}, T1[WORDS + 1], T2[WORDS + 1];
+    Copy(U, a, an);
+    Copy(R, b, bn);
+    Zero(R + bn, an - bn + 1);
+    int un = an, rn = bn;
+    while (rn > 1) {
+        int64_t x0, y0, x1, y1;
+        if (LehmerMatrix(U, un, R, rn, &x0, &y0, &x1, &y1) == 0 || y0 == 0) {
+            DivRem(nullptr, T1, U, un, R, rn);
+            Copy(U, R, rn);
+            un = rn;
+            rn = Norm(T1, rn);
+            Copy(R, T1, rn);
+            Zero(R + rn, un - rn + 1);
+            continue;
+        }
+        const int n1 = Combine(T1, U, x0, R, y0, un);
+        const int n2 = Combine(T2, U, x1, R, y1, un);
+        Copy(U, T1, n1);
+        un = n1;
+        Copy(R, T2, n2);
+        rn = n2;
+        Zero(R + rn, un - rn + 1);
+    }
+    if (rn == 0) {
+        Copy(g, U, un);
+        return un;
+    }
+    u64 x = R[0];
+    u64 y = Mod1(U, un, x);
+    while (y) {
+        const u64 t = x % y;
+        x = y;
+        y = t;
+    }
+    g[0] = x;
+    return 1;
+}
+
+int GcdExt(u64* g, u64* cof, int* cofn, bool* negative, const u64* u0, int u0n, const u64* r0, int r0n) {
+    u64 U[WORDS + 1], R[WORDS + 1] = {}, T1[WORDS + 1], T2[WORDS + 1];
+    u64 CU[WORDS + 2], CR[WORDS + 2], Q[WORDS + 1], P[WORDS2 + 2];
+    Copy(U, u0, u0n);
+    Copy(R, r0, r0n);
+    Zero(R + r0n, u0n - r0n + 1);
+    int un = u0n, rn = r0n;
+    // Cofactor magnitudes relative to |x|: u's is 0, r's is 1, one step done.
+    Zero(CU, WORDS + 2);
+    Zero(CR, WORDS + 2);
+    CR[0] = 1;
+    int cn = 1;  // both cofactor arrays are valid (zero padded) to cn words
+    int steps = 1;
+    while (rn > 0) {
+        int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        int k = rn > 1 ? LehmerMatrix(U, un, R, rn, &x0, &y0, &x1, &y1) : 0;
+        if (k == 0 || y0 == 0) {
+            // One exact step by a full division.
+            DivRem(Q, T1, U, un, R, rn);
+            const int qn = Norm(Q, un - rn + 1);
+            // new cr = cu + q * cr
+            const int crn = Norm(CR, cn);
+            int pn = 0;
+            if (qn > 0 && crn > 0) {
+                if (qn >= crn)
+                    Mul(P, Q, qn, CR, crn);
+                else
+                    Mul(P, CR, crn, Q, qn);
+                pn = qn + crn;
+            }
+            int nn = (pn > cn ? pn : cn) + 1;
+            Zero(P + pn, nn - pn);
+            u64 carry = AddN(P, P, CU, cn);
+            for (int i = cn; carry && i < nn; ++i) {
+                const u64 s = P[i] + carry;
+                carry = s < carry;
+                P[i] = s;
+            }
+            nn = Norm(P, nn);
+            Copy(CU, CR, cn);
+            Zero(CR, WORDS + 2);
+            Copy(CR, P, nn);
+            cn = nn > cn ? nn : cn;
+            Copy(U, R, rn);
+            un = rn;
+            rn = Norm(T1, rn);
+            Copy(R, T1, rn);
+            Zero(R + rn, un - rn + 1);
+            ++steps;
+            continue;
+        }
+        const int n1 = Combine(T1, U, x0, R, y0, un);
+        const int n2 = Combine(T2, U, x1, R, y1, un);
+        Copy(U, T1, n1);
+        un = n1;
+        Copy(R, T2, n2);
+        rn = n2;
+        Zero(R + rn, un - rn + 1);
+        // Cofactors: the products of a step matrix row with the pair have
+        // equal signs, so the magnitudes add.
+        const int m1 = MulAdd(T1, CU, AbsWord(x0), CR, AbsWord(y0), cn);
+        const int m2 = MulAdd(T2, CU, AbsWord(x1), CR, AbsWord(y1), cn);
+        const int nc = (m1 > m2 ? m1 : m2);
+        Zero(CU, WORDS + 2);
+        Zero(CR, WORDS + 2);
+        Copy(CU, T1, m1);
+        Copy(CR, T2, m2);
+        cn = nc > cn ? nc : cn;
+        steps += k;
+    }
+    Copy(g, U, un);
+    *cofn = Norm(CU, cn);
+    Copy(cof, CU, *cofn);
+    *negative = (steps & 1) != 0;
+    return un;
+}
+
+}  // namespace kw
