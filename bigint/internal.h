@@ -17,13 +17,17 @@ struct Mag {
     int n;
 };
 
-/// Words of x's limbs 0..top (the limbs a stored value is read by).
+/// Words of x's limbs 0..top (the limbs a stored value is read by); w has
+/// room for WORDS words.
 inline void Load(const BigInt& x, u64* w, int* n) {
     int t = x.top;
     if (t < 0) t = 0;
+    // One fixed-size copy of all limbs, then the limbs above top are masked:
+    // cheaper than a copy of variable length.
+    std::memcpy(w, x.limbs, sizeof x.limbs);
     const int nw = t / 4 + 1;
-    w[nw - 1] = 0;
-    std::memcpy(w, x.limbs, 2 * static_cast<unsigned>(t + 1));
+    const int bits = (t % 4 + 1) * 16;
+    if (bits < 64) w[nw - 1] &= (u64{1} << bits) - 1;
     *n = Norm(w, nw);
 }
 
@@ -33,17 +37,17 @@ inline Mag Load(const BigInt& x) {
     return m;
 }
 
-/// Writes the low 1616 bits of w[0..n) into x's limbs; top 0.
-inline void StoreRaw(BigInt& x, const u64* w, int n) {
-    std::memset(x.limbs, 0, sizeof x.limbs);
-    const int bytes = std::min(8 * n, 2 * BIGINT_LIMBS);
-    if (bytes > 0) std::memcpy(x.limbs, w, static_cast<unsigned>(bytes));
+/// Writes the low 1616 bits of w[0..n) into x's limbs; top 0. w has room
+/// for WORDS words; the words from n on are cleared.
+inline void StoreRaw(BigInt& x, u64* w, int n) {
+    for (int i = n; i < WORDS; ++i) w[i] = 0;
+    std::memcpy(x.limbs, w, sizeof x.limbs);
     x.top = 0;
 }
 
-/// Writes a normalised magnitude below 2^1616 into x's limbs and top.
-/// status and sign are left alone.
-inline void Store(BigInt& x, const u64* w, int n) {
+/// Writes a normalised magnitude below 2^1616 into x's limbs and top (w as
+/// for StoreRaw). status and sign are left alone.
+inline void Store(BigInt& x, u64* w, int n) {
     StoreRaw(x, w, n);
     x.top = static_cast<int8_t>(n == 0 ? 0 : (BitLen(w, n) - 1) / 16);
 }

@@ -193,9 +193,11 @@ inline void RShift(u64* r, const u64* a, int n, unsigned s) {
 /// (hi:lo) / d with hi < d; the quotient fits one word.
 inline u64 Div2by1(u64 hi, u64 lo, u64 d, u64* rem) {
 #if defined(__x86_64__)
-    // One hardware divide; the library routine for 128-bit division is far slower.
+    // One hardware divide; the library routine for 128-bit division is far
+    // slower. volatile: the divide traps on overflow, so the compiler must
+    // not run it speculatively on a path where hi >= d.
     u64 q, r;
-    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
+    __asm__ volatile("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
     *rem = r;
     return q;
 #else
@@ -205,27 +207,115 @@ inline u64 Div2by1(u64 hi, u64 lo, u64 d, u64* rem) {
 #endif
 }
 
-/// q[0..n) = a[0..n) / d; returns the remainder. q may equal a.
+/// floor((2^128 - 1) / d) - 2^64 for a normalised d (top bit set): the
+/// reciprocal that turns division by d into multiplications (Möller and
+/// Granlund, "Improved division by invariant integers").
+inline u64 Reciprocal2by1(u64 d) {
+    u64 r;
+    return Div2by1(~d, ~u64{0}, d, &r);
+}
+
+/// The reciprocal of the normalised two-word divisor (d1:d0).
+inline u64 Reciprocal3by2(u64 d1, u64 d0) {
+    u64 v = Reciprocal2by1(d1);
+    u64 p = d1 * v;
+    p += d0;
+    if (p < d0) {
+        --v;
+        if (p >= d1) {
+            --v;
+            p -= d1;
+        }
+        p -= d1;
+    }
+    const u128 t = static_cast<u128>(v) * d0;
+    const u64 t1 = static_cast<u64>(t >> 64), t0 = static_cast<u64>(t);
+    p += t1;
+    if (p < t1) {
+        --v;
+        if (p > d1 || (p == d1 && t0 >= d0)) --v;
+    }
+    return v;
+}
+
+/// (u1:u0) / d for u1 < d, d normalised, v its reciprocal.
+inline u64 DivRem2by1(u64 u1, u64 u0, u64 d, u64 v, u64* rem) {
+    u128 q = static_cast<u128>(v) * u1;
+    q += (static_cast<u128>(u1) << 64) | u0;
+    u64 q1 = static_cast<u64>(q >> 64) + 1;
+    const u64 q0 = static_cast<u64>(q);
+    u64 r = u0 - q1 * d;
+    if (r > q0) {
+        --q1;
+        r += d;
+    }
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    *rem = r;
+    return q1;
+}
+
+/// (u2:u1:u0) / (d1:d0) for (u2:u1) < (d1:d0), the divisor normalised and v
+/// its reciprocal; the remainder goes to (*r1:*r0).
+inline u64 DivRem3by2(u64 u2, u64 u1, u64 u0, u64 d1, u64 d0, u64 v, u64* r1, u64* r0) {
+    u128 q = static_cast<u128>(v) * u2;
+    q += (static_cast<u128>(u2) << 64) | u1;
+    u64 q1 = static_cast<u64>(q >> 64);
+    const u64 q0 = static_cast<u64>(q);
+    const u64 rr1 = u1 - q1 * d1;
+    const u128 t = static_cast<u128>(d0) * q1;
+    const u128 d = (static_cast<u128>(d1) << 64) | d0;
+    u128 r = ((static_cast<u128>(rr1) << 64) | u0) - t - d;
+    ++q1;
+    if (static_cast<u64>(r >> 64) >= q0) {
+        --q1;
+        r += d;
+    }
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    *r1 = static_cast<u64>(r >> 64);
+    *r0 = static_cast<u64>(r);
+    return q1;
+}
+
+/// q[0..n) = a[0..n) / d (d > 0); returns the remainder. q may equal a.
 inline u64 DivRem1(u64* q, const u64* a, int n, u64 d) {
+    const unsigned s = static_cast<unsigned>(std::countl_zero(d));
+    const u64 dn = d << s;
+    const u64 v = Reciprocal2by1(dn);
     u64 r = 0;
-    for (int i = n - 1; i >= 0; --i) q[i] = Div2by1(r, a[i], d, &r);
-    return r;
+    if (s == 0) {
+        for (int i = n - 1; i >= 0; --i) q[i] = DivRem2by1(r, a[i], dn, v, &r);
+        return r;
+    }
+    // Divide a << s by d << s: the quotient is the same, the remainder shifted.
+    u64 hi = n > 0 ? a[n - 1] >> (64 - s) : 0;
+    r = hi;
+    for (int i = n - 1; i >= 0; --i) {
+        const u64 w = (a[i] << s) | (i > 0 ? a[i - 1] >> (64 - s) : 0);
+        q[i] = DivRem2by1(r, w, dn, v, &r);
+    }
+    return r >> s;
 }
 
 /// a[0..n) mod d.
 inline u64 Mod1(const u64* a, int n, u64 d) {
-    u64 r = 0;
-    for (int i = n - 1; i >= 0; --i) Div2by1(r, a[i], d, &r);
-    return r;
+    u64 q[WORDS2];
+    return DivRem1(q, a, n, d);
 }
 
-/// Long division (Knuth's algorithm D): a[0..an) = q * b + r with b
-/// normalised, bn >= 1 and an >= bn. q receives an - bn + 1 words, r bn
-/// words. q or r may be null when not wanted. No aliasing with a or b.
+/// Long division (Knuth's algorithm D with two-word quotient estimates):
+/// a[0..an) = q * b + r with b normalised, bn >= 1 and an >= bn. q receives
+/// an - bn + 1 words, r bn words. q or r may be null when not wanted. No
+/// aliasing with a or b.
 inline void DivRem(u64* q, u64* r, const u64* a, int an, const u64* b, int bn) {
     if (bn == 1) {
         u64 tmp[WORDS2];
-        u64 rem = DivRem1(q ? q : tmp, a, an, b[0]);
+        const u64 rem = DivRem1(q ? q : tmp, a, an, b[0]);
         if (r) r[0] = rem;
         return;
     }
@@ -240,38 +330,36 @@ inline void DivRem(u64* q, u64* r, const u64* a, int an, const u64* b, int bn) {
         Copy(u, a, an);
         u[an] = 0;
     }
-    const u64 v1 = v[bn - 1], v2 = v[bn - 2];
+    const u64 d1 = v[bn - 1], d0 = v[bn - 2];
+    const u64 rec = Reciprocal3by2(d1, d0);
     for (int j = an - bn; j >= 0; --j) {
-        const u64 u0 = u[j + bn], u1 = u[j + bn - 1], u2 = u[j + bn - 2];
-        u64 qhat, rhat;
-        bool rhatOk = true;
-        if (u0 >= v1) {
-            // u0 == v1 here; the estimate saturates at the largest word.
+        const u64 u2 = u[j + bn], u1 = u[j + bn - 1], u0 = u[j + bn - 2];
+        u64 qhat;
+        if (u2 == d1 && u1 == d0) {
+            // The estimate would overflow a word: it is the largest word.
             qhat = ~u64{0};
-            rhat = u1 + v1;
-            rhatOk = rhat >= v1;  // no wrap: the refinement test is still valid
+            u[j + bn] = u2 - SubMul1(u + j, v, bn, qhat);
         } else {
-            qhat = Div2by1(u0, u1, v1, &rhat);
-        }
-        while (rhatOk && static_cast<u128>(qhat) * v2 > ((static_cast<u128>(rhat) << 64) | u2)) {
-            --qhat;
-            u64 nr = rhat + v1;
-            rhatOk = nr >= rhat;
-            rhat = nr;
-        }
-        u64 borrow = SubMul1(u + j, v, bn, qhat);
-        if (u[j + bn] < borrow) {
-            // The estimate was one too large: add the divisor back once.
-            --qhat;
-            u[j + bn] = u[j + bn] - borrow + AddN(u + j, u + j, v, bn);
-        } else {
-            u[j + bn] -= borrow;
+            u64 r1, r0;
+            qhat = DivRem3by2(u2, u1, u0, d1, d0, rec, &r1, &r0);
+            // The top two words are done; subtract the rest of the divisor.
+            const u64 borrow = SubMul1(u + j, v, bn - 2, qhat);
+            const u64 n0 = r0 - borrow;
+            const u64 c0 = r0 < borrow;
+            const u64 n1 = r1 - c0;
+            const bool c1 = r1 < c0;
+            u[j + bn - 2] = n0;
+            u[j + bn - 1] = n1;
+            if (c1) {
+                --qhat;
+                u[j + bn - 1] += d1 + AddN(u + j, u + j, v, bn - 1);
+            }
         }
         if (q) q[j] = qhat;
     }
     if (r) {
         if (s)
-            RShift(r, u, bn, s), r[bn - 1] |= u[bn] << (64 - s);
+            RShift(r, u, bn, s);
         else
             Copy(r, u, bn);
     }
