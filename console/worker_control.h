@@ -1,0 +1,67 @@
+#pragma once
+// The control block between the prime console and its worker thread, the
+// workers themselves and the toolkit-free start of a run.
+//
+// Protocol: the starter writes every field and RunState = RUN_ACTIVE before
+// the thread exists; the abort button writes RUN_ABORT; the worker shows its
+// result box, waits for it to be dismissed and then writes RUN_IDLE as its
+// very last action. Nobody joins the worker: RunState is the end signal.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "bigint/bigint.h"
+#include "calc/tool_inputs.h"
+#include "prime/prime_engine.h"
+#include "prime/run_state.h"
+
+struct WorkerControl {
+    BigInt target;
+    std::atomic<int> RunState{RUN_IDLE};
+    int mrTrials = 0;
+    int trialDivBound = 0;
+    uint32_t rhoX0 = 0;
+    int rhoExponent = 0;
+    int32_t rhoAddend = 0;
+    int rhoTrials = 0;
+    int pm1SmallExponent = 0;
+    int pm1Bound = 0;
+    int pm1LargeExponent = 0;
+    int ecmSmoothness = 0;
+    int ecmTrials = 0;
+};
+
+/// The one control block of the process.
+extern WorkerControl g_workerControl;
+
+/// A worker: a thread entry with one pointer-sized parameter (unused); returns 0.
+using WorkerFunction = unsigned (*)(void*);
+
+unsigned PseudoPrimeWorker(void* param);
+unsigned TrialDivisionWorker(void* param);
+unsigned RhoWorker(void* param);
+unsigned Pm1Worker(void* param);
+unsigned EcmWorker(void* param);
+unsigned FactoriseWorker(void* param);
+unsigned MpqsWorker(void* param);
+unsigned NfsWorker(void* param);
+
+/// The worker that "開始" runs for `action` and `method`, or nullptr when
+/// there is none (the prime test, an invalid action or an invalid method).
+WorkerFunction SelectWorker(int action, int method);
+
+/// Starts `worker` on a detached thread with a 32 MiB stack; with
+/// `lowerPriority` the thread lowers its own scheduling priority first
+/// (nice 19 for that thread). Returns false when no thread could be created.
+bool StartWorkerThread(WorkerFunction worker, bool lowerPriority);
+
+/// What "開始" does before the window changes: sets RUN_ACTIVE, copies the
+/// target and the parameters into g_workerControl and starts the worker of
+/// the action and method. The prime test and an invalid action show their
+/// message; they and an invalid method return with RUN_IDLE. Returns true
+/// when a worker is running (it ends by writing RUN_IDLE).
+bool StartWorker(const PrimeSettings& settings);
+
+/// The text of a factor list and its cofactor: "2^3 * 3 * 101".
+std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor);

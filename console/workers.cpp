@@ -1,0 +1,250 @@
+// The prime console's workers: each runs one engine routine on a copy of the
+// target, shows its result and hands the console back by writing RUN_IDLE.
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bigint/message_box.h"
+#include "console/worker_control.h"
+#include "prime/prime_engine.h"
+
+WorkerControl g_workerControl;
+
+namespace {
+
+constexpr const char* TEXT_ABORTED = "中断しました";
+constexpr const char* TEXT_PRIME = "素数です";
+constexpr const char* TEXT_NOT_FOUND = "素因数を発見できませんでした";
+constexpr const char* TEXT_BAD_TARGET = "ターゲットが不正です";
+constexpr const char* TEXT_NOT_IMPLEMENTED = "この機能は実装されておりません。";
+
+bool StillActive() { return g_workerControl.RunState.load() == RUN_ACTIVE; }
+
+// The worker's last action, after its last box has been dismissed.
+unsigned EndRun() {
+    g_workerControl.RunState.store(RUN_IDLE);
+    return 0;
+}
+
+std::string Decimal(BigInt value) {
+    char buffer[BIGINT_TEXT_SIZE];
+    return value.ToString(buffer, 10);
+}
+
+std::string FoundText(const std::string& factor) {
+    std::string text = "素因数\r ";
+    text += factor;
+    text += " \rを発見しました !";
+    return text;
+}
+
+// The verdict on a rho or p-1 result; `parameterText` is the method's text for
+// results that no valid run produces.
+void ShowSearchResult(const BigInt& r, const char* parameterText) {
+    if (!StillActive()) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (r.GetStatus() == 1 || r < -2 || r == 1) {
+        ShowMessageBox(parameterText);
+    } else if (r >= 2) {
+        ShowMessageBox(FoundText(Decimal(r)));
+    } else if (r == -1) {
+        ShowMessageBox(TEXT_BAD_TARGET);
+    } else if (r == 0) {
+        ShowMessageBox(TEXT_NOT_FOUND);
+    }
+    // -2: the routine refused its parameters and has said what it had to say.
+}
+
+}  // namespace
+
+unsigned PseudoPrimeWorker(void*) {
+    const int result = g_primeEngine.IsPseudoPrime(g_workerControl.target, g_workerControl.mrTrials);
+    if (!StillActive()) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (result != 0) {
+        ShowMessageBox(TEXT_PRIME);
+    } else {
+        ShowMessageBox("素数ではありません");
+    }
+    return EndRun();
+}
+
+unsigned TrialDivisionWorker(void*) {
+    const int result =
+        g_primeEngine.TrialDivide(g_workerControl.target, 2, g_workerControl.trialDivBound, g_workerControl.RunState);
+    if (!StillActive()) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (result == 0) {
+        ShowMessageBox(TEXT_NOT_FOUND);
+    } else if (result == 1) {
+        ShowMessageBox(TEXT_PRIME);
+    } else if (result == -1) {
+        // 0 and +-1 are no targets; -1 is not a factor.
+        ShowMessageBox(TEXT_BAD_TARGET);
+    } else {
+        ShowMessageBox(FoundText(std::to_string(result)));
+    }
+    return EndRun();
+}
+
+unsigned RhoWorker(void*) {
+    const BigInt r = g_primeEngine.Rho(g_workerControl.target, g_workerControl.rhoTrials, g_workerControl.rhoExponent,
+                                       g_workerControl.rhoX0, g_workerControl.rhoAddend, g_workerControl.RunState);
+    ShowSearchResult(r, "パラメータが適切でありません。変更して下さい。");
+    return EndRun();
+}
+
+unsigned Pm1Worker(void*) {
+    const BigInt r = g_primeEngine.Pm1(g_workerControl.target, g_workerControl.pm1SmallExponent,
+                                       g_workerControl.pm1LargeExponent, g_workerControl.pm1Bound,
+                                       g_workerControl.RunState);
+    ShowSearchResult(r, "Error in PrimeDlg(3). プログラム開発者にご連絡下さい.");
+    return EndRun();
+}
+
+unsigned EcmWorker(void*) {
+    ShowMessageBox("この機能にはバグが残っています。");
+    const BigInt r = g_primeEngine.Ecm(g_workerControl.target, g_workerControl.ecmTrials,
+                                       g_workerControl.ecmSmoothness, g_workerControl.RunState);
+    if (!StillActive()) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (r >= 2) {
+        ShowMessageBox(FoundText(Decimal(r)));
+    } else {
+        std::string text = "返り値は\r ";
+        text += Decimal(r);
+        text += " \rでした";
+        ShowMessageBox(text);
+    }
+    return EndRun();
+}
+
+std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor) {
+    constexpr size_t TEXT_LIMIT = 8192 - 1;
+    std::string text;
+    const bool cofactorShown = cofactor != 1;
+    for (int i = 0; list[i].prime != 0; ++i) {
+        text += std::to_string(static_cast<uint32_t>(list[i].prime));
+        if (list[i].exponent != 1) {
+            text += '^';
+            text += std::to_string(list[i].exponent);
+        }
+        if (list[i + 1].prime != 0 || cofactorShown) text += " * ";
+    }
+    if (cofactorShown) text += Decimal(cofactor);
+    if (text.size() > TEXT_LIMIT) text.resize(TEXT_LIMIT);
+    return text;
+}
+
+unsigned FactoriseWorker(void*) {
+    ShowMessageBox("この機能は完全ではありません。");
+    FactorEntry list[FACTOR_LIST_SIZE];
+    const BigInt cofactor =
+        g_primeEngine.miniFactor(g_workerControl.target, g_workerControl.trialDivBound, list, g_workerControl.RunState);
+    if (!StillActive()) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (cofactor == 0) {
+        ShowMessageBox("入力の値が正しくありません");
+    } else {
+        ShowMessageBox(FactorProductText(list, cofactor));
+    }
+    return EndRun();
+}
+
+unsigned MpqsWorker(void*) {
+    ShowMessageBox(TEXT_NOT_IMPLEMENTED);
+    return EndRun();
+}
+
+unsigned NfsWorker(void*) {
+    ShowMessageBox(TEXT_NOT_IMPLEMENTED);
+    return EndRun();
+}
+
+WorkerFunction SelectWorker(int action, int method) {
+    if (action == ACTION_PSEUDO_PRIME) return PseudoPrimeWorker;
+    if (action != ACTION_FACTOR) return nullptr;
+    switch (method) {
+        case METHOD_TRIAL_DIVISION: return TrialDivisionWorker;
+        case METHOD_RHO: return RhoWorker;
+        case METHOD_PM1: return Pm1Worker;
+        case METHOD_ECM: return EcmWorker;
+        case METHOD_MPQS: return MpqsWorker;
+        case METHOD_NFS: return NfsWorker;
+        case METHOD_FACTORISE: return FactoriseWorker;
+        default: return nullptr;
+    }
+}
+
+namespace {
+
+struct ThreadStart {
+    WorkerFunction worker;
+    bool lowerPriority;
+};
+
+// Every worker thread reserves 32 MiB of stack.
+constexpr size_t WORKER_STACK_SIZE = 32u << 20;
+
+void* WorkerThreadMain(void* arg) {
+    const ThreadStart start = *static_cast<ThreadStart*>(arg);
+    delete static_cast<ThreadStart*>(arg);
+    if (start.lowerPriority) {
+        // The lowest share of the CPU for this thread only: on Linux the nice
+        // value is per thread. The thread ends with its run, so the priority
+        // never needs to be raised again.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+    }
+    start.worker(nullptr);
+    return nullptr;
+}
+
+}  // namespace
+
+bool StartWorkerThread(WorkerFunction worker, bool lowerPriority) {
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return false;
+    pthread_attr_setstacksize(&attr, WORKER_STACK_SIZE);
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    auto* start = new ThreadStart{worker, lowerPriority};
+    pthread_t thread;
+    const int rc = pthread_create(&thread, &attr, WorkerThreadMain, start);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+        delete start;
+        return false;
+    }
+    return true;
+}
+
+bool StartWorker(const PrimeSettings& settings) {
+    WorkerControl& control = g_workerControl;
+    control.RunState.store(RUN_ACTIVE);
+    control.target = settings.target;
+    control.mrTrials = settings.mrTrials;
+    control.trialDivBound = settings.trialDivBound;
+    control.rhoX0 = settings.rhoX0;
+    control.rhoExponent = settings.rhoExponent;
+    control.rhoAddend = settings.rhoAddend;
+    control.rhoTrials = settings.rhoTrials;
+    control.pm1SmallExponent = settings.pm1SmallExponent;
+    control.pm1Bound = settings.pm1Bound;
+    control.pm1LargeExponent = settings.pm1LargeExponent;
+    control.ecmSmoothness = settings.ecmSmoothness;
+    control.ecmTrials = settings.ecmTrials;
+
+    if (settings.action == ACTION_PRIME_TEST) {
+        ShowMessageBox(TEXT_NOT_IMPLEMENTED);
+    } else if (settings.action != ACTION_PSEUDO_PRIME && settings.action != ACTION_FACTOR) {
+        ShowMessageBox("Error in Start button.");
+    } else if (WorkerFunction worker = SelectWorker(settings.action, settings.method)) {
+        if (StartWorkerThread(worker, settings.lowerPriority == 1)) return true;
+    }
+    control.RunState.store(RUN_IDLE);
+    return false;
+}

@@ -1,0 +1,147 @@
+// Pollard rho and the two-stage p-1 method.
+
+#include <algorithm>
+#include <cstring>
+
+#include "prime/prime_engine.h"
+
+namespace {
+
+bool Aborted(const std::atomic<int>& state) { return state.load(std::memory_order_relaxed) == RUN_ABORT; }
+
+// One step of the rho sequence: x^b + c, brought back into range by at most
+// one subtraction and one addition of n (a large |c| may leave it outside).
+BigInt RhoStep(const BigInt& x, int b, int32_t c, const BigInt& n) {
+    BigInt s = x.PowerMod(b, n) + c;
+    if (s >= n) s -= n;
+    if (s < 0) s += n;
+    return s;
+}
+
+BigInt AbsoluteDifference(const BigInt& u, const BigInt& v) {
+    BigInt d = u - v;
+    d.SetSign(0);
+    return d;
+}
+
+// The start test's step: t^b (an ordinary power) mod n + c, lifted once when
+// negative, reduced again.
+BigInt StartTestStep(const BigInt& t, int b, int32_t c, const BigInt& n) {
+    BigInt r = t.Power(b);
+    r = r % n;
+    r = r + c;
+    if (r < 0) r = r + n;
+    return r % n;
+}
+
+}  // namespace
+
+BigInt PrimeEngine::Rho(BigInt n, int trials, int b, uint32_t a, int32_t c, const std::atomic<int>& state) const {
+    // A negative target is searched as its magnitude.
+    n.SetSign(0);
+    if (n == 0 || n == 1) return BigInt(-1);
+    if (n.GetStatus() == 1 || n.GetTop() > 49) return BigInt(-2);
+    if (trials <= 0 || trials > 100000 || b < 2 || b > 256) return BigInt(-2);
+
+    // Refuse a sequence that returns to its start after one or two steps.
+    const BigInt start = FromUint32(a);
+    BigInt t = StartTestStep(start, b, c, n);
+    if (t == start) return BigInt(-2);
+    t = StartTestStep(t, b, c, n);
+    if (t == start) return BigInt(-2);
+
+    BigInt x = start;
+    BigInt y = RhoStep(x, b, c, n);
+    BigInt product = AbsoluteDifference(y, x);
+    for (int i = 1; i < trials; ++i) {
+        x = RhoStep(x, b, c, n);
+        y = RhoStep(RhoStep(y, b, c, n), b, c, n);
+        product = (product * AbsoluteDifference(y, x)) % n;
+        if (i % 100 == 0) {
+            const BigInt g = product.Gcd(n);
+            if (g != 1 && g != n) return g;
+        }
+        if (Aborted(state)) return BigInt(0);
+    }
+    if ((trials - 1) % 100 != 0) {
+        const BigInt g = product.Gcd(n);
+        if (g != 1 && g != n) return g;
+    }
+    return BigInt(0);
+}
+
+namespace {
+
+// Calls `callback` for every prime q with first <= q <= last (first odd,
+// last below 2^25), in increasing order, until it returns false. A segmented
+// sieve over the odd numbers: the same primes as testing every odd q by
+// trial division, without the divisions.
+template <typename Callback>
+void ForEachPrimeInRange(const PrimeEngine& engine, uint32_t first, uint32_t last, Callback&& callback) {
+    constexpr uint32_t SEGMENT = 1u << 16;  // odd numbers per segment
+    unsigned char composite[SEGMENT];
+    for (uint32_t low = first; low <= last; low += 2 * SEGMENT) {
+        const uint32_t count =
+            static_cast<uint32_t>(std::min<uint64_t>(SEGMENT, (static_cast<uint64_t>(last) - low) / 2 + 1));
+        std::memset(composite, 0, count);
+        const uint64_t high = low + 2ull * (count - 1);
+        for (int i = 1; i < PRIME_COUNT; ++i) {
+            const uint64_t p = static_cast<uint64_t>(engine.primes[i]);
+            if (p * p > high) break;
+            uint64_t m = std::max<uint64_t>(p * p, (low + p - 1) / p * p);
+            if ((m & 1) == 0) m += p;
+            for (; m <= high; m += 2 * p) composite[(m - low) / 2] = 1;
+        }
+        for (uint32_t k = 0; k < count; ++k) {
+            if (!composite[k] && !callback(low + 2 * k)) return;
+        }
+    }
+}
+
+}  // namespace
+
+BigInt PrimeEngine::Pm1(BigInt n, int e1, int e2, int B2, const std::atomic<int>& state) const {
+    // A negative target is searched as its magnitude.
+    n.SetSign(0);
+    if (n == 0 || n == 1) return BigInt(-1);
+    if (B2 > 16777216 || e1 < 2 || e1 > 256 || e2 < 1 || e2 > 4) return BigInt(-2);
+
+    BigInt x(2);
+    for (int j = 0; j < PRIME_COUNT; ++j) {
+        const BigInt q = BigInt(primes[j]).Power(e1);
+        x = x.PowerMod(q, n);
+        if (Aborted(state)) return BigInt(0);
+        const BigInt g = (x - 1).Gcd(n);
+        if (g >= 2 && g != n) return g;
+    }
+
+    // Stage 2: the primes 262144 < q <= B2 (262147 is the first of them).
+    BigInt found;
+    bool aborted = false;
+    if (B2 >= 262147) {
+        ForEachPrimeInRange(*this, 262147u, static_cast<uint32_t>(B2), [&](uint32_t q) {
+            const BigInt power = BigInt(static_cast<int>(q)).Power(e2);
+            x = x.PowerMod(power, n);
+            if (Aborted(state)) {
+                aborted = true;
+                return false;
+            }
+            const BigInt g = (x - 1).Gcd(n);
+            if (g >= 2 && g != n) {
+                found = g;
+                return false;
+            }
+            return true;
+        });
+        if (aborted) return BigInt(0);
+        if (found != 0) return found;
+    }
+
+    if (x.GetStatus() == 1) {
+        ShowMessage("p-1法で演算エラー");
+        return BigInt(-2);
+    }
+    const BigInt g = (x - 1).Gcd(n);
+    if (g == 1 || g == n) return BigInt(0);
+    return g;
+}
