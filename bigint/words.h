@@ -109,8 +109,60 @@ inline u64 Mul1(u64* r, const u64* a, int n, u64 m) {
     return c;
 }
 
+/// Whether the processor has the two independent carry chains (ADX) and
+/// the flag-free multiply (BMI2).
+inline bool HasAdx() {
+#if defined(__x86_64__)
+    static const bool has = __builtin_cpu_supports("adx") && __builtin_cpu_supports("bmi2");
+    return has;
+#else
+    return false;
+#endif
+}
+
 /// r[0..n) += a[0..n) * m; returns the carry word.
 inline u64 AddMul1(u64* r, const u64* a, int n, u64 m) {
+#if defined(__x86_64__)
+    if (n > 0 && HasAdx()) {
+        // Two carry chains at once: CF carries the high product words along
+        // (adcx), OF the sums with r (adox). mov, lea, mulx and jrcxz leave
+        // both flags alone, so the loop runs without saving them. Two words
+        // per pass; an odd count enters at the second half.
+        u64 c = 0, lo, hi;
+        const bool odd = n & 1;
+        long idx = -static_cast<long>(n) - (odd ? 1 : 0);
+        const u64* ae = a + n;
+        u64* re = r + n;
+        const u64 zero = 0;
+        __asm__(
+            "test %[odd], %[odd]\n\t"
+            "jnz 4f\n\t"
+            "test %[z], %[z]\n\t"
+            "1:\n\t"
+            "mulx (%[ae],%[i],8), %[lo], %[hi]\n\t"
+            "adcx %[c], %[lo]\n\t"
+            "adox (%[re],%[i],8), %[lo]\n\t"
+            "mov %[lo], (%[re],%[i],8)\n\t"
+            "2:\n\t"
+            "mulx 8(%[ae],%[i],8), %[lo], %[c]\n\t"
+            "adcx %[hi], %[lo]\n\t"
+            "adox 8(%[re],%[i],8), %[lo]\n\t"
+            "mov %[lo], 8(%[re],%[i],8)\n\t"
+            "lea 2(%[i]), %[i]\n\t"
+            "jrcxz 3f\n\t"
+            "jmp 1b\n\t"
+            "4:\n\t"
+            "xor %k[hi], %k[hi]\n\t"
+            "jmp 2b\n\t"
+            "3:\n\t"
+            "adcx %[z], %[c]\n\t"
+            "adox %[z], %[c]\n\t"
+            : [c] "+&r"(c), [lo] "=&r"(lo), [hi] "=&r"(hi), [i] "+c"(idx)
+            : [ae] "r"(ae), [re] "r"(re), [z] "r"(zero), [odd] "r"(static_cast<u64>(odd)), "d"(m)
+            : "cc", "memory");
+        return c;
+    }
+#endif
     u64 c = 0;
     for (int i = 0; i < n; ++i) {
         u128 t = static_cast<u128>(a[i]) * m + r[i] + c;
@@ -122,6 +174,52 @@ inline u64 AddMul1(u64* r, const u64* a, int n, u64 m) {
 
 /// r[0..n) -= a[0..n) * m; returns the borrow word.
 inline u64 SubMul1(u64* r, const u64* a, int n, u64 m) {
+#if defined(__x86_64__)
+    if (n > 0 && HasAdx()) {
+        // r - L = r + ~L + 1 - 2^(64n) for the low product words L: CF
+        // carries the high product words along (adcx), OF adds r to the
+        // complemented words starting from a carry of one (adox). The
+        // borrow is the last high word plus one minus the final OF.
+        u64 c = 0, lo, hi, of;
+        const bool odd = n & 1;
+        long idx = -static_cast<long>(n) - (odd ? 1 : 0);
+        const u64* ae = a + n;
+        u64* re = r + n;
+        const u64 zero = 0;
+        __asm__(
+            "mov $0x7fffffffffffffff, %[lo]\n\t"
+            "test %[odd], %[odd]\n\t"
+            "jnz 4f\n\t"
+            "add $1, %[lo]\n\t"  // CF = 0, OF = 1
+            "1:\n\t"
+            "mulx (%[ae],%[i],8), %[lo], %[hi]\n\t"
+            "adcx %[c], %[lo]\n\t"
+            "not %[lo]\n\t"
+            "adox (%[re],%[i],8), %[lo]\n\t"
+            "mov %[lo], (%[re],%[i],8)\n\t"
+            "2:\n\t"
+            "mulx 8(%[ae],%[i],8), %[lo], %[c]\n\t"
+            "adcx %[hi], %[lo]\n\t"
+            "not %[lo]\n\t"
+            "adox 8(%[re],%[i],8), %[lo]\n\t"
+            "mov %[lo], 8(%[re],%[i],8)\n\t"
+            "lea 2(%[i]), %[i]\n\t"
+            "jrcxz 3f\n\t"
+            "jmp 1b\n\t"
+            "4:\n\t"
+            "xor %k[hi], %k[hi]\n\t"
+            "add $1, %[lo]\n\t"  // CF = 0, OF = 1
+            "jmp 2b\n\t"
+            "3:\n\t"
+            "mov $0, %[of]\n\t"
+            "adcx %[z], %[c]\n\t"
+            "adox %[z], %[of]\n\t"
+            : [c] "+&r"(c), [lo] "=&r"(lo), [hi] "=&r"(hi), [of] "=&r"(of), [i] "+c"(idx)
+            : [ae] "r"(ae), [re] "r"(re), [z] "r"(zero), [odd] "r"(static_cast<u64>(odd)), "d"(m)
+            : "cc", "memory");
+        return c + 1 - of;
+    }
+#endif
     u64 c = 0;
     for (int i = 0; i < n; ++i) {
         u128 t = static_cast<u128>(a[i]) * m + c;
