@@ -3,6 +3,7 @@
 // (partial values on failure, overflow lines, the long-division lines of the
 // largest digits) are those of the digit-by-digit definitions.
 
+#include <array>
 #include <cstring>
 
 #include "bigint/bigint.h"
@@ -19,14 +20,6 @@ thread_local uint16_t RadixPowerCacheRadix = 0;
 namespace {
 
 constexpr char DIGITS[] = "0123456789ABCDEF";
-
-/// Value of a digit character (a-f folded), or -1.
-inline int DigitValue(unsigned char c) {
-    if (c >= 'a' && c <= 'f') c = static_cast<unsigned char>(c - 'a' + 'A');
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 void BuildRadixPowers(uint16_t radix) {
     if (RadixPowerCacheRadix == radix) return;
@@ -73,6 +66,43 @@ void ReportTopDigitDivisions(const u64* v, int vn, uint16_t radix) {
     }
 }
 
+/// Digits of chunks of k digits each, k the most that fit one word: the
+/// value is divided by R^k word-wise (one reciprocal for all divisions) and
+/// every chunk is split by constant divisions.
+template <unsigned R>
+char* WriteChunkedDigits(char* out, const u64* v, int vn) {
+    u64 power;
+    const int k = ChunkDigits(R, &power);
+    const Divisor1 divisor(power);
+    u64 work[WORDS];
+    u64 chunks[BIGINT_BITS / 32 + 2];
+    int nchunks = 0;
+    int n = vn;
+    Copy(work, v, vn);
+    while (n > 0) {
+        chunks[nchunks++] = DivRem1(work, work, n, divisor);
+        n = Norm(work, n);
+    }
+    char tmp[64];
+    // The most significant chunk without leading zeros.
+    u64 c = chunks[nchunks - 1];
+    int t = 0;
+    while (c) {
+        tmp[t++] = DIGITS[c % R];
+        c /= R;
+    }
+    while (t) *out++ = tmp[--t];
+    for (int i = nchunks - 2; i >= 0; --i) {
+        c = chunks[i];
+        for (int j = k - 1; j >= 0; --j) {
+            out[j] = DIGITS[c % R];
+            c /= R;
+        }
+        out += k;
+    }
+    return out;
+}
+
 /// Digits of a non-zero magnitude, most significant first; returns the end.
 char* WriteDigits(char* out, const u64* v, int vn, unsigned radix) {
     if ((radix & (radix - 1)) == 0) {
@@ -89,35 +119,19 @@ char* WriteDigits(char* out, const u64* v, int vn, unsigned radix) {
         }
         return out;
     }
-    u64 power;
-    const int k = ChunkDigits(radix, &power);
-    u64 work[WORDS];
-    u64 chunks[BIGINT_BITS / 3 + 2];
-    int nchunks = 0;
-    int n = vn;
-    Copy(work, v, vn);
-    while (n > 0) {
-        chunks[nchunks++] = DivRem1(work, work, n, power);
-        n = Norm(work, n);
+    switch (radix) {
+        case 3: return WriteChunkedDigits<3>(out, v, vn);
+        case 5: return WriteChunkedDigits<5>(out, v, vn);
+        case 6: return WriteChunkedDigits<6>(out, v, vn);
+        case 7: return WriteChunkedDigits<7>(out, v, vn);
+        case 9: return WriteChunkedDigits<9>(out, v, vn);
+        case 10: return WriteChunkedDigits<10>(out, v, vn);
+        case 11: return WriteChunkedDigits<11>(out, v, vn);
+        case 12: return WriteChunkedDigits<12>(out, v, vn);
+        case 13: return WriteChunkedDigits<13>(out, v, vn);
+        case 14: return WriteChunkedDigits<14>(out, v, vn);
+        default: return WriteChunkedDigits<15>(out, v, vn);
     }
-    char tmp[64];
-    // The most significant chunk without leading zeros.
-    u64 c = chunks[nchunks - 1];
-    int t = 0;
-    while (c) {
-        tmp[t++] = DIGITS[c % radix];
-        c /= radix;
-    }
-    while (t) *out++ = tmp[--t];
-    for (int i = nchunks - 2; i >= 0; --i) {
-        c = chunks[i];
-        for (int j = k - 1; j >= 0; --j) {
-            out[j] = DIGITS[c % radix];
-            c /= radix;
-        }
-        out += k;
-    }
-    return out;
 }
 
 }  // namespace
@@ -146,35 +160,42 @@ char* BigInt::ToString(char* buffer, uint16_t radix) {
     return buffer;
 }
 
-int BigInt::FromString(const char* text, uint16_t radix) {
-    const std::size_t n = std::strlen(text);
-    *this = 0;
-    std::size_t i = 0;
-    int negative = 0;
-    if (n > 0 && text[0] == '-') {
-        negative = 1;
-        i = 1;
-    }
-    // The digits accepted before the first character that fails.
-    std::size_t bad = i;
-    while (bad < n) {
-        const int d = DigitValue(static_cast<unsigned char>(text[bad]));
-        if (d < 0 || d >= static_cast<int>(radix)) break;
-        ++bad;
-    }
+namespace {
+
+/// Digit values of the 8-bit characters ("a"-"f" folded); every other
+/// character gets a value no radix accepts.
+constexpr std::array<uint32_t, 256> MakeDigitValues() {
+    std::array<uint32_t, 256> t{};
+    for (auto& x : t) x = 0xFFFFFFFFu;
+    for (int c = '0'; c <= '9'; ++c) t[static_cast<size_t>(c)] = static_cast<uint32_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) t[static_cast<size_t>(c)] = static_cast<uint32_t>(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c) t[static_cast<size_t>(c)] = static_cast<uint32_t>(c - 'a' + 10);
+    return t;
+}
+constexpr std::array<uint32_t, 256> DIGIT_VALUES = MakeDigitValues();
+
+/// Parses the digits of p in radix R (or `runtime` when R is 0), radix >= 2,
+/// into x, with the partial values and the overflow line of the
+/// digit-by-digit definition. Returns 0 or 1 as FromString does.
+template <unsigned R>
+int ParseDigits(BigInt& x, const unsigned char* p, int negative, unsigned runtime) {
+    const unsigned radix = R ? R : runtime;
+    u64 power;
+    const int k = ChunkDigits(radix, &power);
     u64 V[WORDS + 1];
     int vn = 0;
-    if (radix >= 2) {
-        u64 power;
-        const int k = ChunkDigits(radix, &power);
-        std::size_t p = i;
-        while (p < bad) {
-            const std::size_t m = bad - p < static_cast<std::size_t>(k) ? bad - p : k;
-            u64 chunk = 0, scale = 1;
-            for (std::size_t j = 0; j < m; ++j) {
-                chunk = chunk * radix + static_cast<u64>(DigitValue(static_cast<unsigned char>(text[p + j])));
-                scale *= radix;
-            }
+    for (;;) {
+        // Up to k digits into one word, stopping at the first character
+        // that is not a digit of this radix (the terminating NUL included).
+        u64 chunk = 0, scale = 1;
+        int j = 0;
+        for (; j < k; ++j) {
+            const uint32_t d = DIGIT_VALUES[p[j]];
+            if (d >= radix) break;
+            chunk = chunk * radix + d;
+            scale *= radix;
+        }
+        if (j > 0) {
             u64 T[WORDS + 1];
             int tn = vn;
             u64 c = Mul1(T, V, vn, scale);
@@ -187,9 +208,11 @@ int BigInt::FromString(const char* text, uint16_t radix) {
                 if (c) T[tn++] = c;
             }
             if (BitLen(T, tn) > 1600) {
-                // Some prefix in this chunk reaches 2^1600: find it digit by digit.
-                for (std::size_t j = 0;; ++j) {
-                    u64 d = static_cast<u64>(DigitValue(static_cast<unsigned char>(text[p + j])));
+                // A prefix in this chunk reaches 2^1600: find it digit by
+                // digit. The product by the radix never overflows (the value
+                // is below 2^1600); the addition does.
+                for (int i = 0;; ++i) {
+                    u64 d = DIGIT_VALUES[p[i]];
                     c = vn ? Mul1(V, V, vn, radix) : 0;
                     if (c) V[vn++] = c;
                     if (vn == 0) {
@@ -200,8 +223,8 @@ int BigInt::FromString(const char* text, uint16_t radix) {
                         if (c) V[vn++] = c;
                     }
                     if (BitLen(V, vn) > 1600) {
-                        StoreRaw(*this, V, vn);
-                        status = 1;
+                        StoreRaw(x, V, vn);
+                        x.status = 1;
                         Oops(OOPS_ADD);
                         return 1;
                     }
@@ -209,15 +232,42 @@ int BigInt::FromString(const char* text, uint16_t radix) {
             }
             Copy(V, T, tn);
             vn = tn;
-            p += m;
         }
+        p += j;
+        if (j < k) break;
     }
-    Store(*this, V, vn);
-    if (bad < n) {
+    Store(x, V, vn);
+    if (*p != 0) {
         // The failing character's step multiplied by the radix first.
-        *this = *this * static_cast<int>(radix);
+        x = x * static_cast<int>(radix);
         return 1;
     }
-    sign = negative;
+    x.sign = negative;
     return 0;
+}
+
+}  // namespace
+
+int BigInt::FromString(const char* text, uint16_t radix) {
+    *this = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    int negative = 0;
+    if (*p == '-') {
+        negative = 1;
+        ++p;
+    }
+    if (radix <= 1) {
+        // Radix 0 accepts no digit, radix 1 only zeros; the value stays 0.
+        while (*p != 0 && DIGIT_VALUES[*p] < radix) ++p;
+        if (*p != 0) return 1;  // 0 times the radix is 0
+        sign = negative;
+        return 0;
+    }
+    switch (radix) {
+        case 2: return ParseDigits<2>(*this, p, negative, radix);
+        case 8: return ParseDigits<8>(*this, p, negative, radix);
+        case 10: return ParseDigits<10>(*this, p, negative, radix);
+        case 16: return ParseDigits<16>(*this, p, negative, radix);
+        default: return ParseDigits<0>(*this, p, negative, radix);
+    }
 }

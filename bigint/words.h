@@ -380,25 +380,36 @@ inline u64 DivRem3by2(u64 u2, u64 u1, u64 u0, u64 d1, u64 d0, u64 v, u64* r1, u6
     return q1;
 }
 
-/// q[0..n) = a[0..n) / d (d > 0); returns the remainder. q may equal a.
-inline u64 DivRem1(u64* q, const u64* a, int n, u64 d) {
-    const unsigned s = static_cast<unsigned>(std::countl_zero(d));
-    const u64 dn = d << s;
-    const u64 v = Reciprocal2by1(dn);
+/// A single-word divisor prepared for repeated division: shifted to have
+/// its top bit set, with its reciprocal.
+struct Divisor1 {
+    u64 dn;
+    u64 v;
+    unsigned s;
+    explicit Divisor1(u64 d)
+        : dn(d << std::countl_zero(d)), v(Reciprocal2by1(d << std::countl_zero(d))),
+          s(static_cast<unsigned>(std::countl_zero(d))) {}
+};
+
+/// q[0..n) = a[0..n) / d; returns the remainder. q may equal a.
+inline u64 DivRem1(u64* q, const u64* a, int n, const Divisor1& d) {
     u64 r = 0;
-    if (s == 0) {
-        for (int i = n - 1; i >= 0; --i) q[i] = DivRem2by1(r, a[i], dn, v, &r);
+    if (d.s == 0) {
+        for (int i = n - 1; i >= 0; --i) q[i] = DivRem2by1(r, a[i], d.dn, d.v, &r);
         return r;
     }
     // Divide a << s by d << s: the quotient is the same, the remainder shifted.
-    u64 hi = n > 0 ? a[n - 1] >> (64 - s) : 0;
-    r = hi;
+    const unsigned s = d.s;
+    r = n > 0 ? a[n - 1] >> (64 - s) : 0;
     for (int i = n - 1; i >= 0; --i) {
         const u64 w = (a[i] << s) | (i > 0 ? a[i - 1] >> (64 - s) : 0);
-        q[i] = DivRem2by1(r, w, dn, v, &r);
+        q[i] = DivRem2by1(r, w, d.dn, d.v, &r);
     }
     return r >> s;
 }
+
+/// q[0..n) = a[0..n) / d (d > 0); returns the remainder. q may equal a.
+inline u64 DivRem1(u64* q, const u64* a, int n, u64 d) { return DivRem1(q, a, n, Divisor1(d)); }
 
 /// a[0..n) mod d.
 inline u64 Mod1(const u64* a, int n, u64 d) {
