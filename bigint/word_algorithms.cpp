@@ -37,54 +37,136 @@ int ShiftLeftBits(u64* r, const u64* a, int an, int bits) {
 
 // --- Square root -------------------------------------------------------------------
 
+namespace {
+
+inline u64 ISqrtWord(u64 v) {
+    u64 s = static_cast<u64>(std::sqrt(static_cast<double>(v)));
+    // The double may be off by one either way near 2^64.
+    while (s > 0 && static_cast<u128>(s) * s > v) --s;
+    while (static_cast<u128>(s + 1) * (s + 1) <= v) ++s;
+    return s;
+}
+
+/// r = a mod 2^bits.
+int LowBits(u64* r, const u64* a, int an, int bits) {
+    const int w = bits / 64, b = bits % 64;
+    int n = an < w + (b ? 1 : 0) ? an : w + (b ? 1 : 0);
+    Copy(r, a, n);
+    if (b && n == w + 1) r[w] &= (u64{1} << b) - 1;
+    return Norm(r, n);
+}
+
+/// r = a * 2^bits + lo for lo < 2^bits.
+int ShiftOr(u64* r, const u64* a, int an, int bits, const u64* lo, int ln) {
+    int n = ShiftLeftBits(r, a, an, bits);
+    if (n < ln) {
+        Zero(r + n, ln - n);
+        n = ln;
+    }
+    for (int i = 0; i < ln; ++i) r[i] |= lo[i];
+    return Norm(r, n);
+}
+
+/// Square root with remainder (Zimmermann's recursive step) of A, where
+/// 2^(4k-2) <= A < 2^(4k) and k is at most 16 or even at every level: A is
+/// split into four k-bit digits, the root of the top two gives the top half
+/// of the root, one division by twice it the bottom half.
+void SqrtRem(u64* s, int* sn, u64* r, int* rn, const u64* A, int An, int k) {
+    if (k <= 16) {
+        const u64 v = An ? A[0] : 0;
+        const u64 root = ISqrtWord(v);
+        const u64 rem = v - root * root;
+        s[0] = root;
+        *sn = root ? 1 : 0;
+        r[0] = rem;
+        *rn = rem ? 1 : 0;
+        return;
+    }
+    u64 hi[WORDS2], s1[WORDS2], r1[WORDS2];
+    const int hin = ShiftRightBits(hi, A, An, 2 * k);
+    int s1n, r1n;
+    SqrtRem(s1, &s1n, r1, &r1n, hi, hin, k / 2);
+
+    u64 t[WORDS2], a1[WORDS2], a0[WORDS2];
+    const int tn = ShiftRightBits(t, A, An, k);
+    const int a1n = LowBits(a1, t, tn, k);
+    const int a0n = LowBits(a0, A, An, k);
+
+    // (q, u) = divmod(r1 * 2^k + a1, 2 * s1)
+    u64 num[WORDS2 + 1], den[WORDS2 + 1], q[WORDS2 + 1], u[WORDS2 + 1];
+    const int numn = ShiftOr(num, r1, r1n, k, a1, a1n);
+    const int denn = ShiftLeftBits(den, s1, s1n, 1);
+    int qn, un;
+    if (numn < denn) {
+        qn = 0;
+        Copy(u, num, numn);
+        un = numn;
+    } else {
+        DivRem(q, u, num, numn, den, denn);
+        qn = Norm(q, numn - denn + 1);
+        un = Norm(u, denn);
+    }
+    // s = s1 * 2^k + q (q may reach 2^k, so add rather than or)
+    int n = ShiftLeftBits(s, s1, s1n, k);
+    if (qn > 0) {
+        if (n < qn) {
+            Zero(s + n, qn - n);
+            n = qn;
+        }
+        const u64 c = Add(s, s, n, q, qn);
+        if (c) s[n++] = c;
+    }
+    n = Norm(s, n);
+    // r = u * 2^k + a0 - q^2, made non-negative by one step down of s.
+    u64 R[WORDS2 + 2], Q2[WORDS2 + 2];
+    int Rn = ShiftOr(R, u, un, k, a0, a0n);
+    int q2n = 0;
+    if (qn > 0) {
+        Sqr(Q2, q, qn);
+        q2n = Norm(Q2, 2 * qn);
+    }
+    if (Cmp(R, Rn, Q2, q2n) < 0) {
+        // r += 2s - 1; s -= 1
+        u64 two[WORDS2 + 1];
+        const int twon = ShiftLeftBits(two, s, n, 1);
+        u64 one = 1;
+        Sub(two, two, twon, &one, 1);
+        const int tw = Norm(two, twon);
+        if (Rn < tw) {
+            Zero(R + Rn, tw - Rn);
+            Rn = tw;
+        }
+        const u64 c = Add(R, R, Rn, two, tw);
+        if (c) R[Rn++] = c;
+        Sub(s, s, n, &one, 1);
+        n = Norm(s, n);
+    }
+    Sub(R, R, Rn, Q2, q2n);
+    *rn = Norm(R, Rn);
+    Copy(r, R, *rn);
+    *sn = n;
+}
+
+}  // namespace
+
 int ISqrt(u64* r, const u64* a, int an) {
     const int bl = BitLen(a, an);
     if (bl <= 64) {
-        const u64 v = an ? a[0] : 0;
-        u64 s = static_cast<u64>(std::sqrt(static_cast<double>(v)));
-        // The double may be off by one either way near 2^64.
-        while (s > 0 && static_cast<u128>(s) * s > v) --s;
-        while (static_cast<u128>(s + 1) * (s + 1) <= v) ++s;
-        r[0] = s;
-        return s ? 1 : 0;
+        r[0] = ISqrtWord(an ? a[0] : 0);
+        return r[0] ? 1 : 0;
     }
-    // Square root of the top half, scaled up: an overestimate whose relative
-    // error is about 2^(-bl/4), so Newton's steps from it are few.
-    const int t = 2 * (bl / 4);
-    u64 m[WORDS2], s[WORDS2];
-    const int mn = ShiftRightBits(m, a, an, t);
-    int sn = ISqrt(s, m, mn);
-    s[sn] = 0;
-    u64 one = 1;
-    if (sn == 0) {
-        s[0] = 1;
-        sn = 1;
-    } else if (Add(s, s, sn, &one, 1)) {
-        s[sn++] = 1;
-    }
-    u64 x[WORDS2], q[WORDS2], y[WORDS2 + 1];
-    int xn = ShiftLeftBits(x, s, sn, t / 2);
-    for (;;) {
-        // y = (x + a / x) / 2; the iteration decreases until it reaches the root.
-        DivRem(q, nullptr, a, an, x, xn);
-        int qn = Norm(q, an - xn + 1);
-        int yn;
-        if (qn > xn) {
-            u64 c = Add(y, q, qn, x, xn);
-            yn = qn;
-            if (c) y[yn++] = c;
-        } else {
-            u64 c = Add(y, x, xn, q, qn);
-            yn = xn;
-            if (c) y[yn++] = c;
-        }
-        yn = ShiftRightBits(y, y, yn, 1);
-        if (Cmp(y, yn, x, xn) >= 0) break;
-        Copy(x, y, yn);
-        xn = yn;
-    }
-    Copy(r, x, xn);
-    return xn;
+    // k = c * 2^j with 4k >= bl and c <= 16, so the halving reaches the
+    // one-word case; a is scaled by 4^e to 4k - 1 or 4k bits.
+    int j = 0;
+    while ((64 << j) < bl) ++j;
+    const int c = (bl + (4 << j) - 1) / (4 << j);
+    const int k = c << j;
+    const int e = (4 * k - bl) / 2;
+    u64 A[WORDS2], s[WORDS2], rem[WORDS2];
+    const int An = ShiftLeftBits(A, a, an, 2 * e);
+    int sn, remn;
+    SqrtRem(s, &sn, rem, &remn, A, An, k);
+    return ShiftRightBits(r, s, sn, e);
 }
 
 // --- Modular exponentiation ------------------------------------------------------------
