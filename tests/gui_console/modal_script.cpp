@@ -42,15 +42,29 @@ ModalStep ExpectBox(const std::string& text, std::function<void()> whileOpen) {
                      }};
 }
 
+namespace {
+// Only the newest script answers; an older one still alive stands aside.
+ModalScript* g_active = nullptr;
+}  // namespace
+
 ModalScript::ModalScript(std::vector<ModalStep> steps, int deadlineMs)
     : m_steps(steps.begin(), steps.end()), m_deadlineMs(deadlineMs) {
+    m_previous = g_active;
+    if (m_previous) m_previous->m_timer.stop();
+    g_active = this;
     m_clock.start();
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &ModalScript::Poll);
     m_timer.start();
 }
 
-ModalScript::~ModalScript() { m_timer.stop(); }
+ModalScript::~ModalScript() {
+    m_timer.stop();
+    if (g_active == this) {
+        g_active = m_previous;
+        if (g_active) g_active->m_timer.start();
+    }
+}
 
 void ModalScript::Append(ModalStep step) { m_steps.push_back(std::move(step)); }
 

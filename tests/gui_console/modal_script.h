@@ -3,6 +3,8 @@
 // polls QApplication::activeModalWidget(). A message box that no step expects
 // is recorded as unexpected and dismissed (the watchdog); after the deadline
 // every modal window is closed, so a failing test ends instead of hanging.
+// Only the newest script alive answers; scripts are meant to be nested in
+// scopes (the newest is destroyed first).
 
 #include <QDialog>
 #include <QObject>
@@ -65,6 +67,7 @@ private:
     QElapsedTimer m_clock;
     int m_deadlineMs;
     bool m_expired = false;
+    ModalScript* m_previous = nullptr;
 };
 
 /// The text of a message box as the tests compare it ("\n" for every line break).

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QMetaObject>
 #include <QThread>
 #include <sched.h>
 #include <sys/resource.h>
@@ -11,20 +10,20 @@
 
 namespace {
 
-QString OnScreen(const std::string& text) {
-    QString s = QString::fromStdString(text);
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
-
 void ShowBox(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), OnScreen(text), QMessageBox::Ok);
+    QString shown = QString::fromStdString(text);
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), shown, QMessageBox::Ok);
     box.exec();
 }
 
 }  // namespace
 
-RecordingPresenter::RecordingPresenter() = default;
+RecordingPresenter::RecordingPresenter() {
+    m_timer.setInterval(5);
+    connect(&m_timer, &QTimer::timeout, this, &RecordingPresenter::ServeRequests);
+    m_timer.start();
+}
 
 void RecordingPresenter::ShowMessageBox(const std::string& text, const std::string& caption) {
     RecordedBox box;
@@ -33,16 +32,41 @@ void RecordingPresenter::ShowMessageBox(const std::string& text, const std::stri
     box.onGuiThread = QThread::currentThread() == qApp->thread();
     box.policy = sched_getscheduler(0);
     box.nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_boxes.push_back(box);
+    if (box.onGuiThread) {
+        lock.unlock();
+        ShowBox(text, caption);
+        return;
+    }
+    auto request = m_requests.insert(m_requests.end(), Request{text, caption});
+    m_done.wait(lock, [&] { return request->done; });
+    m_requests.erase(request);
+}
+
+void RecordingPresenter::ServeRequests() {
+    std::string text;
+    std::string caption;
+    Request* request = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_boxes.push_back(box);
+        for (Request& r : m_requests) {
+            if (!r.taken) {
+                r.taken = true;
+                request = &r;
+                text = r.text;
+                caption = r.caption;
+                break;
+            }
+        }
     }
-    if (box.onGuiThread) {
-        ShowBox(text, caption);
-    } else {
-        QMetaObject::invokeMethod(
-            qApp, [&] { ShowBox(text, caption); }, Qt::BlockingQueuedConnection);
+    if (!request) return;
+    ShowBox(text, caption);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        request->done = true;
     }
+    m_done.notify_all();
 }
 
 std::vector<RecordedBox> RecordingPresenter::Boxes() const {

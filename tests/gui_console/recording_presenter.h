@@ -2,8 +2,16 @@
 // The tests' message-box presenter: every box is shown as a real modal
 // QMessageBox on the GUI thread (a worker waits until it is dismissed), and
 // each call is recorded with the scheduling of the thread that asked for it.
+//
+// A worker's request crosses to the GUI thread through a queue under a
+// std::mutex that a GUI-thread timer drains, so ThreadSanitizer sees every
+// hand-over (Qt's own cross-thread calls synchronise inside uninstrumented
+// code).
 
 #include <QObject>
+#include <QTimer>
+#include <condition_variable>
+#include <list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +30,7 @@ struct RecordedBox {
 class RecordingPresenter : public QObject, public MessageBoxPresenter {
     Q_OBJECT
 public:
+    /// Must be made on the GUI thread.
     RecordingPresenter();
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
 
@@ -32,8 +41,19 @@ public:
     static bool IsLowered(const RecordedBox& box);
 
 private:
+    struct Request {
+        std::string text;
+        std::string caption;
+        bool taken = false;
+        bool done = false;
+    };
+    void ServeRequests();
+
     mutable std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::list<Request> m_requests;
     std::vector<RecordedBox> m_boxes;
+    QTimer m_timer;
 };
 
 /// The presenter installed by the test program's main().
