@@ -241,6 +241,24 @@ TEST(CalcEngineKeys, BoundsOf1616Bits) {
     });
 }
 
+// A lone minus sign parses as a negative zero, which is not equal to zero.
+// Pasting shows the value, and formatting turns it into a plain zero; a
+// display edit leaves it as parsed, so the calculator's zero test lets it
+// through and the arithmetic reports the division by zero itself.
+TEST(CalcEngineKeys, NegativeZeroFromText) {
+    const std::string kArithDivZero = "arith-box[Kalvora]: 0で除算しました.";
+    RunRows({
+        {"clip=- PasteV", "0", "0", "0", " ", {}},
+        {"clip=- PasteV CopyV", "0", "0", "0", " ", {"clip<-0"}},
+        {"clip=- PasteV +/-", "0", "0", "0", " ", {}},
+        {"clip=-000 PasteV 5", "5", "0", "0", " ", {}},
+        {"7 / clip=- PasteV =", "0", "0", "0", " ", {kDivZero}},
+        {"7 MOD display=- =", "0", "0", "0", " ", {kArithDivZero, kOutOfRange}},
+        {"7 / display=- =", "0", "0", "0", " ", {kArithDivZero, kArithDivZero, kOutOfRange}},
+        {"7 / display=- +/- =", "0", "0", "0", " ", {kDivZero}},
+    });
+}
+
 TEST(CalcEngineKeys, OverflowedMemoryIsInvalid) {
     Calculator calc;
     ASSERT_TRUE(calc.Keys("radix=16 clip=" + Repeat('F', 400) + " PasteM 1 M+"));
