@@ -1,0 +1,454 @@
+// BigInt against GMP on the same operands, in the same run. Each operation
+// is registered twice, "<op>/ours" and "<op>/gmp"; after the run a table
+// prints the ratio ours/GMP of the CPU times (steadier than wall time on a
+// shared machine) beside the goal for that operation.
+//
+//   bigint_bench                      all operations
+//   bigint_bench --benchmark_filter=mul   one family
+
+#include <benchmark/benchmark.h>
+#include <gmp.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bigint/bigint.h"
+
+namespace {
+
+constexpr int kPool = 16;  // operands cycled through so no single value is special
+
+// ---- Operands ---------------------------------------------------------------
+class Operands {
+public:
+    Operands() { gmp_randinit_mt(state_); gmp_randseed_ui(state_, 20261206); }
+    ~Operands() { gmp_randclear(state_); }
+    Operands(const Operands&) = delete;
+    Operands& operator=(const Operands&) = delete;
+
+    /// A value of exactly `bits` bits (top bit set); odd when asked.
+    void Random(mpz_t out, unsigned bits, bool odd = false) {
+        mpz_urandomb(out, state_, bits);
+        mpz_setbit(out, bits - 1);
+        if (odd) mpz_setbit(out, 0);
+    }
+
+private:
+    gmp_randstate_t state_;
+};
+
+Operands& Source() {
+    static Operands s;
+    return s;
+}
+
+BigInt ToBig(const mpz_t v) {
+    BigInt r;
+    size_t count = 0;
+    mpz_export(r.limbs, &count, -1, sizeof(uint16_t), 0, 0, v);
+    r.top = static_cast<int8_t>(count == 0 ? 0 : count - 1);
+    r.sign = mpz_sgn(v) < 0 ? 1 : 0;
+    return r;
+}
+
+/// kPool values of one shape, as GMP integers and as BigInts.
+struct Pool {
+    mpz_t g[kPool];
+    BigInt b[kPool];
+    Pool(unsigned bits, bool odd = false) {
+        for (int i = 0; i < kPool; ++i) {
+            mpz_init(g[i]);
+            Source().Random(g[i], bits, odd);
+            b[i] = ToBig(g[i]);
+        }
+    }
+    ~Pool() {
+        for (auto& v : g) mpz_clear(v);
+    }
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+};
+
+Pool& P800a() { static Pool p(800); return p; }
+Pool& P800b() { static Pool p(800); return p; }
+Pool& P800odd() { static Pool p(800, true); return p; }
+Pool& P1600() { static Pool p(1600); return p; }
+
+// Pairs (a, m) of 800-bit values with an inverse, so both sides do a full inversion.
+struct InversePairs {
+    mpz_t a[kPool], m[kPool];
+    BigInt ba[kPool], bm[kPool];
+    InversePairs() {
+        mpz_t g;
+        mpz_init(g);
+        for (int i = 0; i < kPool; ++i) {
+            mpz_init(a[i]);
+            mpz_init(m[i]);
+            do {
+                Source().Random(a[i], 800);
+                Source().Random(m[i], 800);
+                mpz_gcd(g, a[i], m[i]);
+            } while (mpz_cmp_ui(g, 1) != 0);
+            ba[i] = ToBig(a[i]);
+            bm[i] = ToBig(m[i]);
+        }
+        mpz_clear(g);
+    }
+};
+
+InversePairs& Inverses() {
+    static InversePairs p;
+    return p;
+}
+
+// ---- Benchmarks -------------------------------------------------------------
+// Each pair below does the same work on the same operands.
+
+void MulOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P800a().b[i] * P800b().b[i];
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void MulGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_mul(r, P800a().g[i], P800b().g[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+void DivOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt q = P1600().b[i] / P800a().b[i];
+        benchmark::DoNotOptimize(q);
+        i = (i + 1) % kPool;
+    }
+}
+void DivGmp(benchmark::State& s) {
+    mpz_t q;
+    mpz_init(q);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_tdiv_q(q, P1600().g[i], P800a().g[i]);
+        benchmark::DoNotOptimize(q);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(q);
+}
+
+void ModOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P1600().b[i] % P800a().b[i];
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void ModGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_tdiv_r(r, P1600().g[i], P800a().g[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+// Quotient and remainder: two calls for us (the interface has no combined
+// division), one for GMP; its goal is therefore that of two calls.
+void DivModOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt q = P1600().b[i] / P800a().b[i];
+        BigInt r = P1600().b[i] % P800a().b[i];
+        benchmark::DoNotOptimize(q);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void DivModGmp(benchmark::State& s) {
+    mpz_t q, r;
+    mpz_init(q);
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_tdiv_qr(q, r, P1600().g[i], P800a().g[i]);
+        benchmark::DoNotOptimize(q);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(q);
+    mpz_clear(r);
+}
+
+void ToStringOurs(benchmark::State& s, int radix) {
+    char buf[BIGINT_TEXT_SIZE];
+    BigInt warm = P1600().b[0];
+    warm.ToString(buf, static_cast<uint16_t>(radix));  // the radix power table is built once per radix
+    int i = 0;
+    for (auto _ : s) {
+        BigInt x = P1600().b[i];
+        benchmark::DoNotOptimize(x.ToString(buf, static_cast<uint16_t>(radix)));
+        i = (i + 1) % kPool;
+    }
+}
+void ToStringGmp(benchmark::State& s, int radix) {
+    char buf[BIGINT_TEXT_SIZE];
+    int i = 0;
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(mpz_get_str(buf, radix, P1600().g[i]));
+        i = (i + 1) % kPool;
+    }
+}
+
+std::vector<std::string>& DecimalTexts() {
+    static std::vector<std::string> texts = [] {
+        std::vector<std::string> t;
+        mpz_t v, lo;
+        mpz_init(v);
+        mpz_init(lo);
+        mpz_ui_pow_ui(lo, 10, 479);
+        for (int i = 0; i < kPool; ++i) {
+            Source().Random(v, 1590);
+            mpz_mod(v, v, lo);
+            mpz_add(v, v, lo);  // exactly 480 digits, below 2^1600
+            std::string s(490, '\0');
+            mpz_get_str(s.data(), 10, v);
+            s.resize(strlen(s.c_str()));
+            t.push_back(s);
+        }
+        mpz_clear(v);
+        mpz_clear(lo);
+        return t;
+    }();
+    return texts;
+}
+
+void FromStringOurs(benchmark::State& s) {
+    int i = 0;
+    BigInt x;
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(x.FromString(DecimalTexts()[i].c_str(), 10));
+        benchmark::DoNotOptimize(x);
+        i = (i + 1) % kPool;
+    }
+}
+void FromStringGmp(benchmark::State& s) {
+    mpz_t x;
+    mpz_init(x);
+    int i = 0;
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(mpz_set_str(x, DecimalTexts()[i].c_str(), 10));
+        benchmark::DoNotOptimize(x);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(x);
+}
+
+// The modular powers keep one modulus per benchmark (as the prime engine does),
+// with base and exponent from the pools.
+void PowerModCachedOurs(benchmark::State& s) {
+    const BigInt& m = P800odd().b[0];
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P800a().b[i].PowerModCached(P800b().b[i], m);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void PowerModOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P800a().b[i].PowerMod(P800b().b[i], P800odd().b[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void PowerModCachedGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[0]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+void PowerModGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+void GcdOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P800a().b[i].Gcd(P800b().b[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void GcdGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_gcd(r, P800a().g[i], P800b().g[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+void ModInverseOurs(benchmark::State& s) {
+    int i = 0;
+    BigInt r;
+    for (auto _ : s) {
+        r.ModInverse(Inverses().ba[i], Inverses().bm[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void ModInverseGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        benchmark::DoNotOptimize(mpz_invert(r, Inverses().a[i], Inverses().m[i]));
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+void SqrtOurs(benchmark::State& s) {
+    int i = 0;
+    for (auto _ : s) {
+        BigInt r = P1600().b[i].Sqrt();
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+}
+void SqrtGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    int i = 0;
+    for (auto _ : s) {
+        mpz_sqrt(r, P1600().g[i]);
+        benchmark::DoNotOptimize(r);
+        i = (i + 1) % kPool;
+    }
+    mpz_clear(r);
+}
+
+void FactorialOurs(benchmark::State& s) {
+    const BigInt n(247);
+    for (auto _ : s) {
+        BigInt r = n.Factorial();
+        benchmark::DoNotOptimize(r);
+    }
+}
+void FactorialGmp(benchmark::State& s) {
+    mpz_t r;
+    mpz_init(r);
+    for (auto _ : s) {
+        mpz_fac_ui(r, 247);
+        benchmark::DoNotOptimize(r);
+    }
+    mpz_clear(r);
+}
+
+// ---- Registration and the ratio table ------------------------------------------
+struct Pair {
+    const char* name;
+    double goal;  // the largest acceptable ratio ours/GMP
+    std::function<void(benchmark::State&)> ours;
+    std::function<void(benchmark::State&)> gmp;
+};
+
+std::vector<Pair> Pairs() {
+    using S = benchmark::State;
+    return {
+        {"mul 800x800", 2, MulOurs, MulGmp},
+        {"div 1600/800 quotient", 2, DivOurs, DivGmp},
+        {"div 1600/800 remainder", 2, ModOurs, ModGmp},
+        {"div 1600/800 q and r (2 calls)", 4, DivModOurs, DivModGmp},
+        {"ToString 1600-bit radix 10", 2, [](S& s) { ToStringOurs(s, 10); }, [](S& s) { ToStringGmp(s, 10); }},
+        {"ToString 1600-bit radix 16", 2, [](S& s) { ToStringOurs(s, 16); }, [](S& s) { ToStringGmp(s, 16); }},
+        {"ToString 1600-bit radix 2", 2, [](S& s) { ToStringOurs(s, 2); }, [](S& s) { ToStringGmp(s, 2); }},
+        {"FromString 480 digits", 2, FromStringOurs, FromStringGmp},
+        {"PowerModCached 800-bit", 2, PowerModCachedOurs, PowerModCachedGmp},
+        {"PowerMod 800-bit", 2, PowerModOurs, PowerModGmp},
+        {"Gcd 800-bit", 3, GcdOurs, GcdGmp},
+        {"ModInverse 800-bit", 3, ModInverseOurs, ModInverseGmp},
+        {"Sqrt 1600-bit", 3, SqrtOurs, SqrtGmp},
+        {"Factorial 247", 5, FactorialOurs, FactorialGmp},
+    };
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
+                nanoseconds_[r.benchmark_name()] =
+                    r.GetAdjustedCPUTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                    benchmark::GetTimeUnitMultiplier(r.time_unit);
+    }
+    const std::map<std::string, double>& Nanoseconds() const { return nanoseconds_; }
+
+private:
+    std::map<std::string, double> nanoseconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<Pair> pairs = Pairs();
+    for (const Pair& p : pairs) {
+        benchmark::RegisterBenchmark((std::string(p.name) + "/ours").c_str(), p.ours);
+        benchmark::RegisterBenchmark((std::string(p.name) + "/gmp").c_str(), p.gmp);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    const auto& ns = reporter.Nanoseconds();
+    int over = 0;
+    printf("\n%-34s %12s %12s %8s %6s\n", "operation (CPU time)", "ours ns", "GMP ns", "ratio", "goal");
+    for (const Pair& p : pairs) {
+        auto o = ns.find(std::string(p.name) + "/ours");
+        auto g = ns.find(std::string(p.name) + "/gmp");
+        if (o == ns.end() || g == ns.end()) continue;
+        const double ratio = o->second / g->second;
+        const bool met = ratio <= p.goal;
+        over += met ? 0 : 1;
+        printf("%-34s %12.0f %12.0f %8.2f %6.1f %s\n", p.name, o->second, g->second, ratio, p.goal,
+               met ? "" : "OVER GOAL");
+    }
+    printf("%s\n", over == 0 ? "all measured ratios within their goals" : "some ratios are over their goals");
+    benchmark::Shutdown();
+    return 0;
+}
