@@ -17,12 +17,16 @@
 
 // --- Control ids -------------------------------------------------------------
 
+namespace {
+const char* const ID_PROPERTY = "id";
+}
+
 void SetControlId(QWidget* widget, int id) {
-    widget->setProperty(CONTROL_ID_PROPERTY, id);
+    widget->setProperty(ID_PROPERTY, id);
 }
 
 int ControlId(const QWidget* widget) {
-    const QVariant v = widget->property(CONTROL_ID_PROPERTY);
+    const QVariant v = widget->property(ID_PROPERTY);
     return v.isValid() ? v.toInt() : 0;
 }
 
@@ -108,8 +112,13 @@ void UpDownControl::SetPosition(qint64 value) {
 
 void UpDownControl::StepBy(int steps) {
     if (m_buddy == nullptr || !isEnabled()) return;
-    // Ranges are at most 2^33 wide, so the sum cannot overflow.
-    const qint64 next = std::clamp(Position() + steps, m_minimum, m_maximum);
+    // Step from the value as read, then keep the result inside the range:
+    // from 10 in 0..9 one step down gives 9. Reading is first bounded to
+    // |steps| beyond the range, so the sum cannot overflow.
+    const qint64 reach = steps < 0 ? -static_cast<qint64>(steps) : steps;
+    const qint64 read = ReadDecimalInt64(m_buddy->text().toStdString());
+    const qint64 from = std::clamp(read, m_minimum - reach, m_maximum + reach);
+    const qint64 next = std::clamp(from + steps, m_minimum, m_maximum);
     SetEditText(m_buddy, QString::number(next));
     emit Stepped(next);
 }

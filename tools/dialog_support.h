@@ -28,10 +28,8 @@ class QToolButton;
 
 // --- Control ids -------------------------------------------------------------
 
-/// Name of the dynamic property that holds a control's id.
-inline constexpr const char* CONTROL_ID_PROPERTY = "id";
-
-/// Stores `id` as the widget's "id" property (an int).
+/// Stores `id` as the widget's dynamic property "id" (an int). The main
+/// window uses the same property name for its controls.
 void SetControlId(QWidget* widget, int id);
 /// The widget's "id" property, or 0 when it has none.
 int ControlId(const QWidget* widget);
@@ -68,7 +66,8 @@ void ShowRangeMessage(QWidget* parent, qint64 min, qint64 max);
 /// arrows step the value by one within [minimum, maximum] and write the integer
 /// into the buddy as decimal text. The value stepped from is the buddy's text
 /// read as a decimal integer (leading white space, optional sign, digits up to
-/// the first non-digit, none gives 0), clamped into the range. Text typed into
+/// the first non-digit, none gives 0); the stepped value is then clamped into
+/// the range (from 10 in 0..9, down gives 9 and up gives 9). Text typed into
 /// the buddy is never clamped or changed; only a step writes it.
 /// Up increases the value. Ranges cover the signed and unsigned 32-bit ones
 /// (for example -2147483647..2147483647 or 0..4294967295).
@@ -89,7 +88,8 @@ public:
     qint64 Position() const;
     /// Writes `value`, clamped into the range, into the buddy.
     void SetPosition(qint64 value);
-    /// Steps by `steps` (positive: up) from Position(), clamps, writes the buddy.
+    /// Steps by `steps` (positive: up) from the buddy's value, clamps into the
+    /// range, writes the buddy.
     void StepBy(int steps);
 
 signals:

@@ -154,7 +154,11 @@ BigInt LucasSequence::Term(unsigned a, unsigned b, unsigned f0, unsigned f1, uns
         const LucasState& old = history[(k - 2 * PERIOD) % HISTORY];
         const BigInt dr = s.r - mid.r;
         const BigInt dq = s.q - mid.q;
-        if (!IsZero(dr - (mid.r - old.r)) || !IsZero(dq - (mid.q - old.q))) continue;
+        const BigInt ddr = dr - (mid.r - old.r);
+        const BigInt ddq = dq - (mid.q - old.q);
+        // A difference that overflowed holds no usable value.
+        if (ddr.GetStatus() != 0 || ddq.GetStatus() != 0) continue;
+        if (!IsZero(ddr) || !IsZero(ddq)) continue;
 
         // Leave between PERIOD and 2 PERIOD - 1 passes to step.
         const unsigned periods = (passes - k) / PERIOD - 1;
