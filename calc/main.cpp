@@ -5,6 +5,7 @@
 
 #include "calc/calc_app.h"
 #include "calc/calc_dlg.h"
+#include "console/prime_dlg.h"
 
 int main(int argc, char** argv) {
     CalcApp app(argc, argv);
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
 
     // Tool commands of the menus, one line per tool:
     //   dlg.SetToolCommand(ID_TOOL_PROGRESSION, [&dlg] { ... open the dialog ... });
+    dlg.SetToolCommand(ID_TOOL_PRIME, [&dlg] { PrimeDlg::Open(dlg.Engine().m_primeSettings, &dlg); });
 
     app.InitInstance(dlg);
     return 0;
