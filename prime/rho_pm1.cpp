@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "prime/montgomery.h"
 #include "prime/prime_engine.h"
 
 namespace {
@@ -34,6 +35,49 @@ BigInt StartTestStep(const BigInt& t, int b, int32_t c, const BigInt& n) {
     return r % n;
 }
 
+// The walk for an odd n with |c| < n, in Montgomery form. Every value then
+// stays in [0, n), and each gcd only depends on the accumulated product up to
+// a unit: |Y - X| and (Y - X) mod n differ at most in sign, and the Montgomery
+// factor R is prime to n. So the gcds, and the result, are those of the walk
+// on BigInt values.
+BigInt RhoWalk(const BigInt& n, int trials, int b, const BigInt& start, int32_t c, const std::atomic<int>& state) {
+    const MontgomeryModulus mont(n);
+    MontgomeryModulus::Words addend{}, x{}, y{}, product{}, diff{};
+    mont.FromBigInt(c >= 0 ? BigInt(c) : n + c, addend);
+    int topBit = 15;
+    while (((b >> topBit) & 1) == 0) --topBit;
+    auto step = [&](uint64_t* v) {
+        MontgomeryModulus::Words base{};
+        for (int j = 0; j < mont.Size(); ++j) base[j] = v[j];
+        for (int bit = topBit - 1; bit >= 0; --bit) {
+            mont.Mul(v, v, v);
+            if ((b >> bit) & 1) mont.Mul(v, base, v);
+        }
+        mont.Add(v, addend, v);
+    };
+    auto gcdFound = [&](BigInt& g) {
+        g = MontgomeryModulus::ToBigInt(product).Gcd(n);
+        return g != 1 && g != n;
+    };
+
+    mont.FromBigInt(start, x);
+    for (int j = 0; j < mont.Size(); ++j) y[j] = x[j];
+    step(y);
+    mont.Sub(y, x, product);
+    BigInt g;
+    for (int i = 1; i < trials; ++i) {
+        step(x);
+        step(y);
+        step(y);
+        mont.Sub(y, x, diff);
+        mont.Mul(product, diff, product);
+        if (i % 100 == 0 && gcdFound(g)) return g;
+        if (Aborted(state)) return BigInt(0);
+    }
+    if ((trials - 1) % 100 != 0 && gcdFound(g)) return g;
+    return BigInt(0);
+}
+
 }  // namespace
 
 BigInt PrimeEngine::Rho(BigInt n, int trials, int b, uint32_t a, int32_t c, const std::atomic<int>& state) const {
@@ -49,6 +93,8 @@ BigInt PrimeEngine::Rho(BigInt n, int trials, int b, uint32_t a, int32_t c, cons
     if (t == start) return BigInt(-2);
     t = StartTestStep(t, b, c, n);
     if (t == start) return BigInt(-2);
+
+    if ((n.GetLimb(0) & 1) != 0 && BigInt(c).CompareMagnitude(n) == 2) return RhoWalk(n, trials, b, start, c, state);
 
     BigInt x = start;
     BigInt y = RhoStep(x, b, c, n);

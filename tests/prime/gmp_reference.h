@@ -7,10 +7,27 @@
 #include <gmp.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "bigint/bigint.h"
+
+/// Failure messages show BigInt values in decimal (with their status).
+inline void PrintTo(const BigInt& v, std::ostream* os) {
+    mpz_t z;
+    mpz_init(z);
+    uint16_t words[BIGINT_LIMBS];
+    for (int i = 0; i < BIGINT_LIMBS; ++i) words[i] = static_cast<uint16_t>(v.GetLimb(i));
+    mpz_import(z, BIGINT_LIMBS, -1, sizeof(uint16_t), 0, 0, words);
+    if (v.GetSign() != 0) mpz_neg(z, z);
+    char* text = mpz_get_str(nullptr, 10, z);
+    *os << text << (v.GetStatus() != 0 ? " (status 1)" : "");
+    void (*freeFunction)(void*, size_t);
+    mp_get_memory_functions(nullptr, nullptr, &freeFunction);
+    freeFunction(text, std::char_traits<char>::length(text) + 1);
+    mpz_clear(z);
+}
 
 namespace gmpref {
 

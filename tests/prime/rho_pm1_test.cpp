@@ -58,11 +58,13 @@ TEST(Rho, AgreesWithStepwiseReference) {
     for (int i = 0; i < 120; ++i) {
         mpz_urandomb(p.v, rng, 10 + static_cast<unsigned long>(i % 24));
         mpz_nextprime(p.v, p.v);
-        mpz_urandomb(q.v, rng, 30 + static_cast<unsigned long>(i % 90));
+        // Up to 13 words: some targets just below 2^800.
+        mpz_urandomb(q.v, rng, i % 10 == 3 ? 790 - 24 : 30 + static_cast<unsigned long>(i % 90));
         mpz_nextprime(q.v, q.v);
         mpz_mul(n.v, p.v, q.v);
+        if (i % 5 == 0) mpz_mul_ui(n.v, n.v, 2);  // even targets take the plain BigInt walk
         const int trials = 50 + 97 * (i % 40);
-        const int b = 2 + i % 4;
+        const int b = i % 9 == 4 ? 255 : 2 + i % 4;
         const uint32_t a = i % 7 == 0 ? 2147483653u : static_cast<uint32_t>(gmp_urandomm_ui(rng, 1000));  // 2^31 + 5: positive
         const int32_t c = static_cast<int32_t>(gmp_urandomm_ui(rng, 2000)) - 1000;
         gmpref::Rho(expected.v, n.v, trials, b, a, c);
@@ -153,6 +155,31 @@ TEST(Pm1, AgreesWithStepwiseReference) {
             << "Pm1(" << gmpref::Decimal(n.v) << ", " << e1 << ", " << e2 << ", " << B2 << ")";
     }
     gmp_randclear(rng);
+}
+
+}  // namespace
+
+namespace {
+
+// Addends as large as the target or larger leave the range: the walk then
+// runs on plain BigInt values with PowerMod refusing the negative ones.
+TEST(Rho, AddendBeyondTheTargetTakesTheLiteralWalk) {
+    std::atomic<int> active{RUN_ACTIVE};
+    struct Row { const char* n; int trials; uint32_t a; int32_t c; const char* expected; };
+    // Each of these addends walks the same sequence modulo 8051 as c = 1, whose
+    // results are 97 after three steps and 0 once both cycles have closed.
+    const Row rows[] = {
+        {"8051", 4, 2, 8052, "97"},      // n + 1: one subtraction brings it back
+        {"8051", 200, 2, 8052, "0"},
+        {"8051", 4, 2, -8050, "97"},     // 1 - n: lifted once by n
+        {"8051", 200, 2, -8050, "0"},
+        {"8051", 4, 2, 16103, "97"},     // 2n + 1: every value stays n above its residue
+        {"8051", 200, 2, 16103, "0"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(E().Rho(FromDecimal(r.n), r.trials, 2, r.a, r.c, active), FromDecimal(r.expected))
+            << r.n << " c " << r.c;
+    }
 }
 
 }  // namespace
