@@ -52,7 +52,10 @@ BigInt BigInt::Power(const BigInt& e) const {
         }
         if (e.top > 0) return IsZero(*this) ? BigInt() : Invalid();
         BigInt r(1);
-        for (unsigned mask = 0x8000; mask; mask >>= 1) {
+        // Above the exponent's top bit the square of 1 stays 1: start there.
+        unsigned mask = 0x8000;
+        while (mask > 1 && !(e.limbs[0] & mask)) mask >>= 1;
+        for (; mask; mask >>= 1) {
             r = r * r;
             if (r.status == 1) return Invalid();
             if (e.limbs[0] & mask) {

@@ -37,17 +37,20 @@ inline Mag Load(const BigInt& x) {
     return m;
 }
 
-/// Writes the low 1616 bits of w[0..n) into x's limbs; top 0. w has room
-/// for WORDS words; the words from n on are cleared.
-inline void StoreRaw(BigInt& x, u64* w, int n) {
-    for (int i = n; i < WORDS; ++i) w[i] = 0;
-    std::memcpy(x.limbs, w, sizeof x.limbs);
+/// Writes the low 1616 bits of w[0..n) into x's limbs; top 0.
+inline void StoreRaw(BigInt& x, const u64* w, int n) {
+    auto* dst = reinterpret_cast<unsigned char*>(x.limbs);
+    const int full = n < 25 ? n : 25;
+    for (int i = 0; i < full; ++i) std::memcpy(dst + 8 * i, &w[i], 8);
+    const u64 zero = 0;
+    for (int i = full; i < 25; ++i) std::memcpy(dst + 8 * i, &zero, 8);
+    x.limbs[100] = n > 25 ? static_cast<uint16_t>(w[25]) : 0;
     x.top = 0;
 }
 
-/// Writes a normalised magnitude below 2^1616 into x's limbs and top (w as
-/// for StoreRaw). status and sign are left alone.
-inline void Store(BigInt& x, u64* w, int n) {
+/// Writes a normalised magnitude below 2^1616 into x's limbs and top.
+/// status and sign are left alone.
+inline void Store(BigInt& x, const u64* w, int n) {
     StoreRaw(x, w, n);
     x.top = static_cast<int8_t>(n == 0 ? 0 : (BitLen(w, n) - 1) / 16);
 }

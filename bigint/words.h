@@ -40,12 +40,14 @@ inline int Cmp(const u64* a, int an, const u64* b, int bn) {
     return 0;
 }
 
+// Plain loops: the arrays are short, and a call or a string instruction
+// costs more than the copy itself.
 inline void Copy(u64* r, const u64* a, int n) {
-    if (n > 0) std::memcpy(r, a, sizeof(u64) * static_cast<unsigned>(n));
+    for (int i = 0; i < n; ++i) r[i] = a[i];
 }
 
 inline void Zero(u64* r, int n) {
-    if (n > 0) std::memset(r, 0, sizeof(u64) * static_cast<unsigned>(n));
+    for (int i = 0; i < n; ++i) r[i] = 0;
 }
 
 /// r[0..n) = a[0..n) + b[0..n); returns the carry. r may alias a or b.
