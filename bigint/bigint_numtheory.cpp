@@ -214,9 +214,30 @@ BigInt FastModInverse(const BigInt& a, const BigInt& m) {
     }
     if (remn == 0) return BigInt();  // gcd is |m|; the inverse exists only mod 1, where it is 0
     u64 g[WORDS + 1], cof[WORDS + 2];
-    int cofn;
+    int cofn, gn;
     bool odd;
-    const int gn = GcdExt(g, cof, &cofn, &odd, mm.w, mm.n, rem, remn);
+    if (mm.n == 1) {
+        // One word: the cofactors stay below |m| too.
+        u64 u = mm.w[0], r = rem[0], cu = 0, cr = 1;
+        int steps = 1;
+        while (r != 0) {
+            const u64 q = u / r;
+            const u64 t = u - q * r;
+            u = r;
+            r = t;
+            const u64 nc = cu + q * cr;
+            cu = cr;
+            cr = nc;
+            ++steps;
+        }
+        g[0] = u;
+        gn = 1;
+        cof[0] = cu;
+        cofn = cu ? 1 : 0;
+        odd = steps & 1;
+    } else {
+        gn = GcdExt(g, cof, &cofn, &odd, mm.w, mm.n, rem, remn);
+    }
     if (!(gn == 1 && g[0] == 1)) return BigInt();
     BigInt r;
     if (negative != odd && cofn > 0) {

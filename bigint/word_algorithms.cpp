@@ -310,6 +310,47 @@ int ModPowPlain(u64* r, const u64* a, int an, const u64* e, int ebits, const u64
     return xn;
 }
 
+/// x * y * 2^-64 mod m for x, y < m, m odd, minv = -m^-1 mod 2^64.
+inline u64 MontMulWord(u64 x, u64 y, u64 m, u64 minv) {
+    const u128 t = static_cast<u128>(x) * y;
+    const u64 tl = static_cast<u64>(t), th = static_cast<u64>(t >> 64);
+    const u128 um = static_cast<u128>(tl * minv) * m;
+    const u64 uh = static_cast<u64>(um >> 64);
+    // tl + low(um) is 0 mod 2^64: it carries exactly when tl is not 0.
+    const u64 s1 = th + uh;
+    const bool c1 = s1 < th;
+    const u64 s2 = s1 + (tl != 0);
+    const bool c2 = s2 < s1;
+    // (t + u m) / 2^64 < 2m: at most one subtraction, also past 2^64.
+    return (c1 || c2 || s2 >= m) ? s2 - m : s2;
+}
+
+/// a^e mod m for one-word a < m and m > 1.
+u64 ModPowWord(u64 a, const u64* e, int ebits, u64 m) {
+    u64 rem;
+    if (m & 1) {
+        const u64 minv = 0 - InverseWord(m);
+        Div2by1(a, 0, m, &rem);
+        const u64 base = rem;  // a * 2^64 mod m
+        u64 x = base;
+        for (int i = ebits - 2; i >= 0; --i) {
+            x = MontMulWord(x, x, m, minv);
+            if (Bit(e, i)) x = MontMulWord(x, base, m, minv);
+        }
+        return MontMulWord(x, 1, m, minv);
+    }
+    u64 x = a;
+    for (int i = ebits - 2; i >= 0; --i) {
+        u128 t = static_cast<u128>(x) * x;
+        Div2by1(static_cast<u64>(t >> 64), static_cast<u64>(t), m, &x);
+        if (Bit(e, i)) {
+            t = static_cast<u128>(x) * a;
+            Div2by1(static_cast<u64>(t >> 64), static_cast<u64>(t), m, &x);
+        }
+    }
+    return x;
+}
+
 }  // namespace
 
 int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int mn) {
@@ -319,6 +360,10 @@ int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int
         return 1;  // m > 1
     }
     if (an == 0) return 0;
+    if (mn == 1) {
+        r[0] = ModPowWord(a[0], e, ebits, m[0]);
+        return r[0] ? 1 : 0;
+    }
     if (m[0] & 1) return ModPowOdd(r, a, an, e, ebits, m, mn);
     return ModPowPlain(r, a, an, e, ebits, m, mn);
 }
