@@ -6,6 +6,9 @@
 #include "calc/calc_app.h"
 #include "calc/calc_dlg.h"
 #include "console/prime_dlg.h"
+#include "tools/lucas_dlg.h"
+#include "tools/mersenne_fermat_dlg.h"
+#include "tools/progression_dlg.h"
 
 int main(int argc, char** argv) {
     CalcApp app(argc, argv);
@@ -13,6 +16,9 @@ int main(int argc, char** argv) {
 
     // Tool commands of the menus, one line per tool:
     //   dlg.SetToolCommand(ID_TOOL_PROGRESSION, [&dlg] { ... open the dialog ... });
+    dlg.SetToolCommand(ID_TOOL_PROGRESSION, [&dlg] { ProgressionDlg::Open(dlg.Engine().m_progressionInputs, &dlg); });
+    dlg.SetToolCommand(ID_TOOL_LUCAS, [&dlg] { LucasDlg::Open(dlg.Engine().m_lucasInputs, &dlg); });
+    dlg.SetToolCommand(ID_TOOL_MERSENNE_FERMAT, [&dlg] { MersenneFermatDlg::Open(dlg.Engine().m_mersenneFermatInputs, &dlg); });
     dlg.SetToolCommand(ID_TOOL_PRIME, [&dlg] { PrimeDlg::Open(dlg.Engine().m_primeSettings, &dlg); });
 
     app.InitInstance(dlg);
