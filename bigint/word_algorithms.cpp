@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace kw {
 
@@ -397,6 +398,19 @@ inline int MulAdd(u64* r, const u64* X, u64 p, const u64* Y, u64 q, int n) {
     return Norm(r, n + 1);
 }
 
+/// n / d for n, d > 0: most quotients of the remainder sequence are 1, 2
+/// or 3, found by subtraction before a divide is paid for.
+inline int64_t SmallQuotient(int64_t n, int64_t d) {
+    if (n < d) return 0;
+    n -= d;
+    if (n < d) return 1;
+    n -= d;
+    if (n < d) return 2;
+    n -= d;
+    if (n < d) return 3;
+    return 3 + n / d;
+}
+
 /// The single-word cofactor matrix of as many Euclidean steps as the top
 /// 62 bits of u and r decide exactly (Lehmer, with Collins' two-sided
 /// quotient test). Returns the number of steps; 0 when none is certain.
@@ -411,8 +425,8 @@ inline int LehmerMatrix(const u64* u, int un, const u64* r, int rn, int64_t* x0,
         const int64_t d1 = bh + C, d2 = bh + D;
         const int64_t n1 = ah + A, n2 = ah + B;
         if (d1 <= 0 || d2 <= 0 || n1 < 0 || n2 < 0) break;
-        const int64_t q = n1 / d1;
-        if (q != n2 / d2) break;
+        const int64_t q = SmallQuotient(n1, d1);
+        if (q != SmallQuotient(n2, d2)) break;
         int64_t t = A - q * C;
         A = C;
         C = t;
@@ -482,26 +496,46 @@ int Gcd(u64* g, const u64* a, int an, const u64* b, int bn) {
 }
 
 int GcdExt(u64* g, u64* cof, int* cofn, bool* negative, const u64* u0, int u0n, const u64* r0, int r0n) {
-    u64 U[WORDS + 1], R[WORDS + 1] = {}, T1[WORDS + 1], T2[WORDS + 1];
-    u64 CU[WORDS + 2], CR[WORDS + 2], Q[WORDS + 1], P[WORDS2 + 2];
+    u64 U[WORDS + 1], R[WORDS + 1] = {}, T1[WORDS + 2], T2[WORDS + 2];
+    u64 bufU[WORDS + 2] = {}, bufR[WORDS + 2] = {}, Q[WORDS + 1], P[WORDS2 + 2];
+    // Cofactor magnitudes relative to |x|, zero padded to cn words: u's is
+    // 0, r's is 1, one step done.
+    u64* CU = bufU;
+    u64* CR = bufR;
+    CR[0] = 1;
+    int cn = 1;
+    int steps = 1;
     Copy(U, u0, u0n);
     Copy(R, r0, r0n);
-    Zero(R + r0n, u0n - r0n + 1);
     int un = u0n, rn = r0n;
-    // Cofactor magnitudes relative to |x|: u's is 0, r's is 1, one step done.
-    Zero(CU, WORDS + 2);
-    Zero(CR, WORDS + 2);
-    CR[0] = 1;
-    int cn = 1;  // both cofactor arrays are valid (zero padded) to cn words
-    int steps = 1;
     while (rn > 0) {
+        if (un == 1) {
+            // Both remainders fit one word: plain steps, cofactors by one
+            // multiply-accumulate each.
+            u64 u = U[0], r = R[0];
+            while (r != 0) {
+                const u64 q = u / r;
+                const u64 t = u - q * r;
+                u = r;
+                r = t;
+                const u64 c = AddMul1(CU, CR, cn, q);  // cu + q * cr
+                if (c) {
+                    CU[cn] = c;
+                    CR[cn] = 0;
+                    ++cn;
+                }
+                std::swap(CU, CR);
+                ++steps;
+            }
+            U[0] = u;
+            break;
+        }
         int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        int k = rn > 1 ? LehmerMatrix(U, un, R, rn, &x0, &y0, &x1, &y1) : 0;
+        const int k = rn > 1 ? LehmerMatrix(U, un, R, rn, &x0, &y0, &x1, &y1) : 0;
         if (k == 0 || y0 == 0) {
-            // One exact step by a full division.
+            // One exact step by a full division: new cr = cu + q * cr.
             DivRem(Q, T1, U, un, R, rn);
             const int qn = Norm(Q, un - rn + 1);
-            // new cr = cu + q * cr
             const int crn = Norm(CR, cn);
             int pn = 0;
             if (qn > 0 && crn > 0) {
@@ -515,15 +549,16 @@ int GcdExt(u64* g, u64* cof, int* cofn, bool* negative, const u64* u0, int u0n, 
             Zero(P + pn, nn - pn);
             u64 carry = AddN(P, P, CU, cn);
             for (int i = cn; carry && i < nn; ++i) {
-                const u64 s = P[i] + carry;
-                carry = s < carry;
-                P[i] = s;
+                const u64 sum = P[i] + carry;
+                carry = sum < carry;
+                P[i] = sum;
             }
             nn = Norm(P, nn);
+            if (nn < cn) nn = cn;
             Copy(CU, CR, cn);
-            Zero(CR, WORDS + 2);
+            Zero(CU + cn, nn - cn);
             Copy(CR, P, nn);
-            cn = nn > cn ? nn : cn;
+            cn = nn;
             Copy(U, R, rn);
             un = rn;
             rn = Norm(T1, rn);
@@ -540,15 +575,14 @@ int GcdExt(u64* g, u64* cof, int* cofn, bool* negative, const u64* u0, int u0n, 
         rn = n2;
         Zero(R + rn, un - rn + 1);
         // Cofactors: the products of a step matrix row with the pair have
-        // equal signs, so the magnitudes add.
+        // equal signs, so the magnitudes add. Both results have cn + 1 words.
         const int m1 = MulAdd(T1, CU, AbsWord(x0), CR, AbsWord(y0), cn);
         const int m2 = MulAdd(T2, CU, AbsWord(x1), CR, AbsWord(y1), cn);
-        const int nc = (m1 > m2 ? m1 : m2);
-        Zero(CU, WORDS + 2);
-        Zero(CR, WORDS + 2);
-        Copy(CU, T1, m1);
-        Copy(CR, T2, m2);
-        cn = nc > cn ? nc : cn;
+        int nc = m1 > m2 ? m1 : m2;
+        if (nc < cn) nc = cn;
+        Copy(CU, T1, nc);
+        Copy(CR, T2, nc);
+        cn = nc;
         steps += k;
     }
     Copy(g, U, un);
