@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QWidget>
 
 #include "calc/qt_message_box.h"
 

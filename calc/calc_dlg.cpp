@@ -281,8 +281,11 @@ void CalcDlg::BuildLayout() {
     m_radixEdit = m_radixSpin->findChild<QLineEdit*>();
     m_radixEdit->setFocusPolicy(Qt::NoFocus);
     m_radixEdit->installEventFilter(this);
+    m_radixSpin->installEventFilter(this);  // the spin box takes the focus for its edit
     Register(m_radixEdit, IDC_RADIX);
-    connect(m_radixEdit, &QLineEdit::textChanged, this, &CalcDlg::OnRadixEdited);
+    // The spin box writes its edit with the edit's signals blocked; its own
+    // textChanged is the edit's change notification.
+    connect(m_radixSpin, &QSpinBox::textChanged, this, &CalcDlg::OnRadixEdited);
     radixRow->addWidget(m_radixSpin);
     radixRow->addWidget(new QLabel(Utf8(TXT_RADIX_SUFFIX), radixGroup));
     radixRow->addStretch(1);
@@ -424,7 +427,7 @@ void CalcDlg::OnInitDialog() {
     // The radix edit shows m_radix; the engine then fills the displays and
     // enables the digit buttons for it.
     {
-        const QSignalBlocker block(m_radixEdit);
+        const QSignalBlocker block(m_radixSpin);
         m_radixSpin->setValue(static_cast<int>(m_engine.m_radix >= 2 && m_engine.m_radix <= 16 ? m_engine.m_radix : 10));
     }
     m_engine.OnInitDialog();
