@@ -273,20 +273,20 @@ struct Redirect {
     int saved = -1;
 };
 
-void Rewind(int fd) {
-    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) abort();
-}
-
-std::string ReadAll(int fd) {
+// Everything written to the scratch file since it was last emptied; empties it again.
+std::string TakeAll(int fd) {
     std::string s;
-    char buf[4096];
+    const off_t size = lseek(fd, 0, SEEK_END);
+    if (size <= 0) return s;
+    s.resize(static_cast<size_t>(size));
     off_t at = 0;
-    for (;;) {
-        ssize_t n = pread(fd, buf, sizeof buf, at);
+    while (at < size) {
+        ssize_t n = pread(fd, s.data() + at, static_cast<size_t>(size - at), at);
         if (n <= 0) break;
-        s.append(buf, static_cast<size_t>(n));
         at += n;
     }
+    s.resize(static_cast<size_t>(at));
+    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) abort();
     return s;
 }
 
@@ -326,8 +326,6 @@ Output Capture(const std::function<void()>& f) {
     }
     fflush(stdout);
     fflush(stderr);
-    Rewind(out.file);
-    Rewind(err.file);
     MessageBoxPresenter* previous = InstalledMessageBoxPresenter();
     InstallMessageBoxPresenter(&g_recorder);
     g_recorder.Take();
@@ -341,8 +339,8 @@ Output Capture(const std::function<void()>& f) {
     dup2(err.saved, 2);
     InstallMessageBoxPresenter(previous);
     Output o;
-    o.out = ReadAll(out.file);
-    o.err = ReadAll(err.file);
+    o.out = TakeAll(out.file);
+    o.err = TakeAll(err.file);
     o.boxes = g_recorder.Take();
     return o;
 }
