@@ -46,7 +46,7 @@ LucasDlg::LucasDlg(QWidget* parent)
     content->addLayout(termRow);
 
     content->addWidget(new QLabel(QStringLiteral("各項の値"), this));
-    m_term = MakeResultEdit(IDC_TERM, 240, 48);
+    m_term = MakeResultEdit(IDC_TERM, 240, 64);
     content->addWidget(m_term, 1);
     FinishLayout(content);
 

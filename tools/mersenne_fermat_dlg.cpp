@@ -22,8 +22,8 @@ MersenneFermatDlg::MersenneFermatDlg(QWidget* parent)
     const IntField fermat = MakeIntField(IDC_FERMAT_K, IDC_FERMAT_SPIN, 0, 9);
     m_mersenneK = mersenne.edit;
     m_fermatK = fermat.edit;
-    m_mersenne = MakeResultEdit(IDC_MERSENNE, 200, 40);
-    m_fermat = MakeResultEdit(IDC_FERMAT, 200, 40);
+    m_mersenne = MakeResultEdit(IDC_MERSENNE, 240, 48);
+    m_fermat = MakeResultEdit(IDC_FERMAT, 240, 48);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("メルセンヌ数 M ("), this), 0, 0, Qt::AlignTop);

@@ -79,7 +79,7 @@ ProgressionDlg::ProgressionDlg(QWidget* parent)
     for (const Row& row : rows) {
         const IntField f = MakeIntField(row.id, row.spinId, TERM_MIN, TERM_MAX);
         m_terms[r] = {row.id, row.value, row.quantity, f.edit};
-        m_results[row.quantity] = MakeResultEdit(row.resultId, 200, 24);
+        m_results[row.quantity] = MakeResultEdit(row.resultId, 240, 30);
         grid->addWidget(new QLabel(QString::fromUtf8(row.lead), this), r, 0, Qt::AlignTop);
         grid->addLayout(f.row, r, 1, Qt::AlignTop);
         grid->addWidget(new QLabel(QString::fromUtf8(row.tail), this), r, 2, Qt::AlignTop);

@@ -47,7 +47,10 @@ QPlainTextEdit* ToolDialog::MakeResultEdit(int id, int widthUnits, int heightUni
     SetControlId(edit, id);
     edit->setReadOnly(true);
     edit->setWordWrapMode(QTextOption::WrapAnywhere);  // digits have no break points
-    edit->setMinimumSize(DialogUnitsX(this, widthUnits), DialogUnitsY(this, heightUnits));
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    edit->setMinimumWidth(DialogUnitsX(this, widthUnits));
+    edit->setFixedHeight(DialogUnitsY(this, heightUnits));
     edit->setTabChangesFocus(true);
     return edit;
 }

@@ -46,7 +46,8 @@ protected:
         QHBoxLayout* row;
     };
     IntField MakeIntField(int editId, int spinId, qint64 min, qint64 max);
-    /// A read-only multi-line result field.
+    /// A read-only multi-line result field, wrapping its digits, at least
+    /// `widthUnits` wide and `heightUnits` high (dialog units).
     QPlainTextEdit* MakeResultEdit(int id, int widthUnits, int heightUnits);
     /// Sets a result field's text (at most RESULT_MAX_CHARS characters).
     static void SetResult(QPlainTextEdit* edit, const QString& text);
