@@ -4,11 +4,12 @@
 // Tokens (white space separated, '#' starts a comment to the end of the line):
 //   2000..2015, 1024, ...   a command id of the main window
 //   radix=N                 the radix edit's text becomes N
-//   modulus=T               modulus dialog: edit text T, then OK
+//   modulus=T               modulus dialog: edit text T (at most 817 characters), then OK
 //   modulus-cancel=T        the same, then cancel
 //   clip=T                  the clipboard holds the plain text T (\r \n \s \\ escapes)
 //   clip-none               the clipboard holds no plain text
-//   display=T               the user replaces the main display's text with T (escapes as clip=)
+//   display=T               the user replaces the main display's text with T (escapes as
+//                           clip=; upper-cased and cut to 1617 characters, as the edit does)
 //   show                    print the state line
 // Output: "box[CAPTION]: TEXT" per message box, "clip<-TEXT" per clipboard
 // write, and the state line for show and once at the end.
@@ -27,8 +28,9 @@
 
 namespace {
 
-// The main display holds at most this many characters.
+// The edits hold at most this many characters: the main display, the modulus edit.
 constexpr size_t VALUE_TEXT_LIMIT = 1617;
+constexpr size_t MODULUS_TEXT_LIMIT = 817;
 
 struct Token {
     enum Kind { COMMAND, RADIX, MODULUS, MODULUS_CANCEL, CLIP, CLIP_NONE, DISPLAY, SHOW };
@@ -157,8 +159,8 @@ void PrintState(ScriptWindow& window, const CalcEngine& engine) {
 
 void RunModulusDlg(CalcEngine& engine, ScriptWindow& window, const std::string& text, bool ok) {
     ModulusDlgLogic dlg = engine.OpenModulusDlg();
-    window.modulusEdit = text;
-    dlg.OnChangeEdit(text, window);
+    window.modulusEdit = text.substr(0, MODULUS_TEXT_LIMIT);
+    dlg.OnChangeEdit(window.modulusEdit, window);
     engine.EndModulusDlg(dlg, ok);
 }
 
