@@ -65,6 +65,13 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
     return true;
 }
 
+// Commands of the main window that open a window or end the program: there is
+// no window here (the modulus dialog has its own tokens).
+bool IsWindowCommand(int id) {
+    return id == ID_MODULUS_DLG || (id >= 32791 && id <= 32794) || id == 57664 || id == 57665 ||
+           id == 57670 || id == 16;
+}
+
 std::optional<Token> ParseToken(const std::string& word) {
     std::string rest;
     if (word.find_first_not_of("0123456789") == std::string::npos) {
@@ -187,7 +194,11 @@ int RunKeysCommand(int argc, char** argv) {
     for (const std::string& word : Words(script)) {
         std::optional<Token> token = ParseToken(word);
         if (!token) {
-            std::fprintf(stderr, "kalvora-cli keys: unknown token '%s'\n", word.c_str());
+            const bool windowCommand = word.size() <= 9 &&
+                                       word.find_first_not_of("0123456789") == std::string::npos &&
+                                       IsWindowCommand(std::stoi(word));
+            std::fprintf(stderr, "kalvora-cli keys: unknown token '%s'%s\n", word.c_str(),
+                         windowCommand ? " (a window command; modulus=T sets the modulus)" : "");
             return 2;
         }
         tokens.push_back(*token);
