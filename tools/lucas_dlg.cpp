@@ -15,7 +15,7 @@ LucasDlg::LucasDlg(QWidget* parent)
                              "という数列を定義します。 ここで、",
                              "(1)第0項 = 0 , 第1項 = 1 , a = b = 1 --> Fibonacci数",
                              "(2)第0項 = 2 , 第1項 = 1 , a = b = 1 --> Lucas数", "になります。"}) {
-        content->addWidget(new QLabel(QString::fromUtf8(line), this));
+        content->addWidget(Static(QString::fromUtf8(line)));
     }
     content->addSpacing(DialogUnitsY(this, 4));
 
@@ -26,26 +26,26 @@ LucasDlg::LucasDlg(QWidget* parent)
     const IntField n = MakeIntField(IDC_N, IDC_N_SPIN, 0, 512);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("第0項(0～256)"), this), 0, 0);
+    grid->addWidget(Static(QStringLiteral("第0項(0～256)")), 0, 0);
     grid->addLayout(f0.row, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("第1項(0～256)"), this), 0, 3);
+    grid->addWidget(Static(QStringLiteral("第1項(0～256)")), 0, 3);
     grid->addLayout(f1.row, 0, 4);
-    grid->addWidget(new QLabel(QStringLiteral("a(0～32)"), this), 1, 0);
+    grid->addWidget(Static(QStringLiteral("a(0～32)")), 1, 0);
     grid->addLayout(a.row, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("b(0～32)"), this), 1, 3);
+    grid->addWidget(Static(QStringLiteral("b(0～32)")), 1, 3);
     grid->addLayout(b.row, 1, 4);
     grid->setColumnMinimumWidth(2, DialogUnitsX(this, 12));
     grid->setColumnStretch(5, 1);
     content->addLayout(grid);
 
     auto* termRow = new QHBoxLayout;
-    termRow->addWidget(new QLabel(QStringLiteral("第"), this));
+    termRow->addWidget(Static(QStringLiteral("第")));
     termRow->addLayout(n.row);
-    termRow->addWidget(new QLabel(QStringLiteral("項(0～512まで)"), this));
+    termRow->addWidget(Static(QStringLiteral("項(0～512まで)")));
     termRow->addStretch(1);
     content->addLayout(termRow);
 
-    content->addWidget(new QLabel(QStringLiteral("各項の値"), this));
+    content->addWidget(Static(QStringLiteral("各項の値")));
     m_term = MakeResultEdit(IDC_TERM, 240, 64);
     content->addWidget(m_term, 1);
     FinishLayout(content);

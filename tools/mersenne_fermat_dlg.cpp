@@ -13,9 +13,9 @@ MersenneFermatDlg::MersenneFermatDlg(QWidget* parent)
     : ToolDialog(QStringLiteral("Mersenne数、Fermat数"), QStringLiteral("ｷｬﾝｾﾙ"), parent) {
     auto* content = new QVBoxLayout;
     content->addWidget(
-        new QLabel(QStringLiteral("メルセンヌ(Mersenne)型数とはF(k) = 2^k - 1の形をしたものです。"), this));
+        Static(QStringLiteral("メルセンヌ(Mersenne)型数とはF(k) = 2^k - 1の形をしたものです。")));
     content->addWidget(
-        new QLabel(QStringLiteral("フェルマー(Fermat)数とはF(k) = 2^2^k + 1の形をしたものです。"), this));
+        Static(QStringLiteral("フェルマー(Fermat)数とはF(k) = 2^2^k + 1の形をしたものです。")));
     content->addSpacing(DialogUnitsY(this, 4));
 
     const IntField mersenne = MakeIntField(IDC_MERSENNE_K, IDC_MERSENNE_SPIN, 0, 800);
@@ -26,13 +26,13 @@ MersenneFermatDlg::MersenneFermatDlg(QWidget* parent)
     m_fermat = MakeResultEdit(IDC_FERMAT, 240, 48);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("メルセンヌ数 M ("), this), 0, 0, Qt::AlignTop);
+    grid->addWidget(Static(QStringLiteral("メルセンヌ数 M (")), 0, 0, Qt::AlignTop);
     grid->addLayout(mersenne.row, 0, 1, Qt::AlignTop);
-    grid->addWidget(new QLabel(QStringLiteral(")  (0～800) ="), this), 0, 2, Qt::AlignTop);
+    grid->addWidget(Static(QStringLiteral(")  (0～800) =")), 0, 2, Qt::AlignTop);
     grid->addWidget(m_mersenne, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("フェルマー数 F("), this), 1, 0, Qt::AlignTop);
+    grid->addWidget(Static(QStringLiteral("フェルマー数 F(")), 1, 0, Qt::AlignTop);
     grid->addLayout(fermat.row, 1, 1, Qt::AlignTop);
-    grid->addWidget(new QLabel(QStringLiteral(")  (0～9) ="), this), 1, 2, Qt::AlignTop);
+    grid->addWidget(Static(QStringLiteral(")  (0～9) =")), 1, 2, Qt::AlignTop);
     grid->addWidget(m_fermat, 1, 3);
     grid->setColumnStretch(3, 1);
     content->addLayout(grid, 1);

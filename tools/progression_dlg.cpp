@@ -47,9 +47,9 @@ ProgressionDlg::ProgressionDlg(QWidget* parent)
     SetControlId(m_link, IDC_LINK);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("初項"), this));
+    top->addWidget(Static(QStringLiteral("初項")));
     top->addLayout(first.row);
-    top->addWidget(new QLabel(QStringLiteral("、項差(比)"), this));
+    top->addWidget(Static(QStringLiteral("、項差(比)")));
     top->addLayout(difference.row);
     top->addSpacing(DialogUnitsX(this, 12));
     top->addWidget(m_link);
@@ -80,9 +80,9 @@ ProgressionDlg::ProgressionDlg(QWidget* parent)
         const IntField f = MakeIntField(row.id, row.spinId, TERM_MIN, TERM_MAX);
         m_terms[r] = {row.id, row.value, row.quantity, f.edit};
         m_results[row.quantity] = MakeResultEdit(row.resultId, 240, 30);
-        grid->addWidget(new QLabel(QString::fromUtf8(row.lead), this), r, 0, Qt::AlignTop);
+        grid->addWidget(Static(QString::fromUtf8(row.lead)), r, 0, Qt::AlignTop);
         grid->addLayout(f.row, r, 1, Qt::AlignTop);
-        grid->addWidget(new QLabel(QString::fromUtf8(row.tail), this), r, 2, Qt::AlignTop);
+        grid->addWidget(Static(QString::fromUtf8(row.tail)), r, 2, Qt::AlignTop);
         grid->addWidget(m_results[row.quantity], r, 3);
         ++r;
     }

@@ -1,6 +1,7 @@
 #include "tools/tool_dialog.h"
 
 #include <QBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -40,6 +41,13 @@ ToolDialog::IntField ToolDialog::MakeIntField(int editId, int spinId, qint64 min
     auto* spin = new UpDownControl(edit, min, max, this);
     SetControlId(spin, spinId);
     return {edit, spin, BuddyRow(edit, spin)};
+}
+
+QLabel* ToolDialog::Static(const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setTextFormat(Qt::PlainText);
+    SetControlId(label, -1);
+    return label;
 }
 
 QPlainTextEdit* ToolDialog::MakeResultEdit(int id, int widthUnits, int heightUnits) {

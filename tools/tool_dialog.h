@@ -10,6 +10,7 @@
 
 class QBoxLayout;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -46,6 +47,8 @@ protected:
         QHBoxLayout* row;
     };
     IntField MakeIntField(int editId, int spinId, qint64 min, qint64 max);
+    /// A static text; like every static of the dialogs its id is -1.
+    QLabel* Static(const QString& text);
     /// A read-only multi-line result field, wrapping its digits, at least
     /// `widthUnits` wide and `heightUnits` high (dialog units).
     QPlainTextEdit* MakeResultEdit(int id, int widthUnits, int heightUnits);

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -31,7 +32,11 @@ public:
 
     void ShowMessageBox(const std::string& text, const std::string& caption) override {
         engineBoxes.emplace_back(caption, text);
+        if (onEngineBox) onEngineBox();
     }
+
+    /// Called at each box of the computations, while it is "shown".
+    std::function<void()> onEngineBox;
 
     /// (caption, text) of every Qt box answered so far.
     std::vector<std::pair<QString, QString>> boxes;

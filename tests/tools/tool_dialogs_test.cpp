@@ -5,6 +5,7 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -82,15 +83,36 @@ std::set<QString> LabelTexts(QWidget& dlg) {
     return texts;
 }
 
+std::string MpzText(const mpz_t v) {
+    std::string s(mpz_sizeinbase(v, 10) + 2, '\0');
+    mpz_get_str(s.data(), 10, v);
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
 std::string GmpText(void (*fn)(mpz_ptr, unsigned long), unsigned long n) {
     mpz_t v;
     mpz_init(v);
     fn(v, n);
-    std::string s(mpz_sizeinbase(v, 10) + 2, '\0');
-    mpz_get_str(s.data(), 10, v);
-    s.resize(std::strlen(s.c_str()));
+    const std::string s = MpzText(v);
     mpz_clear(v);
     return s;
+}
+
+// Every widget of the dialog carries an id: its documented one, or -1 for a
+// static text.
+void CheckEveryControlHasAnId(QWidget& dlg) {
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+                             qobject_cast<UpDownControl*>(w);
+        if (!control || qobject_cast<UpDownControl*>(w->parentWidget())) continue;  // the arrows belong to their control
+        if (w->parentWidget() && w->parentWidget()->inherits("QAbstractScrollArea")) continue;
+        EXPECT_TRUE(w->property("id").isValid()) << w->metaObject()->className();
+        if (qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(ControlId(w), -1) << qobject_cast<QLabel*>(w)->text().toStdString();
+        }
+    }
 }
 
 void CheckFrame(QWidget& dlg, const char* caption, const char* cancelText) {
@@ -114,6 +136,7 @@ TEST(ProgressionDlg, OpensWithTheStartValuesShowingOneEverywhere) {
     BoxAnswerer answerer;
     RunOpen<P>(inputs, [](P& dlg) {
         CheckFrame(dlg, "等差・等比 数列", "ｷｬﾝｾﾙ");
+        CheckEveryControlHasAnId(dlg);
         for (int id : {P::IDC_FIRST, P::IDC_DIFFERENCE, P::IDC_ARITH_TERM_N, P::IDC_GEOM_TERM_N,
                        P::IDC_ARITH_SUM_N, P::IDC_GEOM_SUM_N}) {
             EXPECT_EQ(Edit(dlg, id)->text(), "1") << id;
@@ -380,6 +403,27 @@ TEST(ProgressionDlg, EndRefusesValuesOutsideTheirRanges) {
     EXPECT_EQ(inputs.geomSum, 32767);
 }
 
+TEST(ProgressionDlg, NegativeTermNumberLeavingARemainderShowsTheDeveloperNotice) {
+    // Typed while live only: 3^(-1) is 0, so p = (0 - 1) * 1 = -1 and
+    // q = 3 - 1 = 2 leave a remainder; the field shows r = 0 first.
+    ProgressionInputs inputs;
+    inputs.difference = 3;
+    BoxAnswerer answerer;
+    RunOpen<P>(inputs, [&](P& dlg) {
+        Type(dlg, P::IDC_GEOM_SUM_N, "-");
+        EXPECT_TRUE(answerer.engineBoxes.empty());  // no digits: n4 = 0, p = 0
+        std::vector<QString> shownWhenBoxed;
+        answerer.onEngineBox = [&] { shownWhenBoxed.push_back(Result(dlg, P::IDC_GEOM_SUM)); };
+        Type(dlg, P::IDC_GEOM_SUM_N, "-1");
+        answerer.onEngineBox = nullptr;
+        EXPECT_EQ(Result(dlg, P::IDC_GEOM_SUM), "0");
+        EXPECT_EQ(shownWhenBoxed, std::vector<QString>(3, "0"));  // the result is in place first
+    });
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Kalvora", "開発者にご連絡下さい(in GeometricSum)"}, {"Kalvora", "-1"}, {"Kalvora", "2"}};
+    EXPECT_EQ(answerer.engineBoxes, expected);
+}
+
 TEST(ProgressionDlg, UpDownControlsStepWithinTheirRanges) {
     ProgressionInputs inputs;
     inputs.first = 32767;
@@ -409,6 +453,7 @@ TEST(LucasDlg, OpensWithTheTermAlreadyComputed) {
     LucasInputs inputs;
     RunOpen<L>(inputs, [](L& dlg) {
         CheckFrame(dlg, "Lucas型数列", "IDCANCEL");
+        CheckEveryControlHasAnId(dlg);
         EXPECT_EQ(Result(dlg, L::IDC_TERM), "1");
         EXPECT_EQ(Edit(dlg, L::IDC_F0)->text(), "0");
         EXPECT_EQ(Edit(dlg, L::IDC_F1)->text(), "1");
@@ -526,9 +571,7 @@ std::string PowerOfTwoText(unsigned long e, long add) {
     mpz_ui_pow_ui(v, 2, e);
     if (add < 0) mpz_sub_ui(v, v, static_cast<unsigned long>(-add));
     else mpz_add_ui(v, v, static_cast<unsigned long>(add));
-    std::string s(mpz_sizeinbase(v, 10) + 2, '\0');
-    mpz_get_str(s.data(), 10, v);
-    s.resize(std::strlen(s.c_str()));
+    const std::string s = MpzText(v);
     mpz_clear(v);
     return s;
 }
@@ -537,6 +580,7 @@ TEST(MersenneFermatDlg, OpensWithBothNumbersComputed) {
     MersenneFermatInputs inputs;
     RunOpen<MF>(inputs, [](MF& dlg) {
         CheckFrame(dlg, "Mersenne数、Fermat数", "ｷｬﾝｾﾙ");
+        CheckEveryControlHasAnId(dlg);
         EXPECT_EQ(Result(dlg, MF::IDC_MERSENNE), "0");
         EXPECT_EQ(Result(dlg, MF::IDC_FERMAT), "3");
         const std::set<QString> labels = LabelTexts(dlg);
