@@ -165,7 +165,7 @@ void PrimeDlg::BuildControls() {
     // Methods.
     m_methodGroup = new QButtonGroup(this);
     auto* methodGrid = new QGridLayout;
-    methodGrid->setVerticalSpacing(2);
+    methodGrid->setVerticalSpacing(1);
     for (int m = 0; m < PRIME_METHOD_COUNT; ++m) {
         m_methodRadio[m] = new QRadioButton(QString::fromUtf8(METHOD_TEXT[m]));
         SetControlId(m_methodRadio[m], METHOD_ID[m]);
@@ -194,6 +194,7 @@ void PrimeDlg::BuildControls() {
     auto* actionLayout = new QGridLayout(actionGroup);
     actionLayout->setColumnMinimumWidth(0, 16);
     actionLayout->setColumnStretch(1, 1);
+    actionLayout->setVerticalSpacing(3);
     int row = 0;
     actionLayout->addWidget(m_actionRadio[0], row++, 0, 1, 2);
     actionLayout->addWidget(StaticText(PSEUDO_NOTE), row++, 1);
@@ -247,6 +248,7 @@ void PrimeDlg::BuildControls() {
     runRow->addWidget(m_cancel);
 
     auto* outer = new QVBoxLayout(this);
+    outer->setSpacing(5);
     outer->addWidget(targetGroup);
     outer->addWidget(actionGroup);
     outer->addWidget(StaticText(WARNING));
