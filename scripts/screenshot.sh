@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts Kalvora under a virtual X server with a Japanese font, types a
-# short calculation through real key events and saves a PNG of the window.
+# short calculation through real key events and saves a PNG of the window,
+# then opens the prime console from the menu and saves a PNG of it too
+# (OUT-console.png beside OUT.png).
 #
 #   scripts/screenshot.sh [OUT.png] [SCALE]      (defaults: out/kalvora.png, 1)
 #
@@ -59,3 +61,19 @@ xdotool type --delay 80 --window "$win" "$keys"
 sleep 0.3
 "$grab" "$win" "$out"
 echo "$out"
+
+# The prime console, opened through its menu (拡張機能 → 素数判別・素因数分解機能)
+# by the menu's keys. KALVORA_CONSOLE_OUT overrides its picture's name.
+console_out=${KALVORA_CONSOLE_OUT:-"${out%.png}-console.png"}
+xdotool key --window "$win" alt+a
+sleep 0.3
+xdotool key i
+console=
+for _ in $(seq 100); do
+  console=$(xdotool search --onlyvisible --name '^素数判別、素因数分解$' 2>/dev/null | head -1) && [ -n "$console" ] && break
+  sleep 0.1
+done
+[ -n "$console" ] || { echo "the prime console did not appear" >&2; exit 1; }
+sleep 0.5
+"$grab" "$console" "$console_out"
+echo "$console_out"
