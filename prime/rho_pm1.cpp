@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "prime/montgomery.h"
 #include "prime/prime_engine.h"
@@ -50,7 +51,7 @@ BigInt RhoWalk(const BigInt& n, int trials, int b, const BigInt& start, int32_t 
         MontgomeryModulus::Words base{};
         for (int j = 0; j < mont.Size(); ++j) base[j] = v[j];
         for (int bit = topBit - 1; bit >= 0; --bit) {
-            mont.Mul(v, v, v);
+            mont.Sqr(v, v);
             if ((b >> bit) & 1) mont.Mul(v, base, v);
         }
         mont.Add(v, addend, v);
@@ -146,18 +147,86 @@ void ForEachPrimeInRange(const PrimeEngine& engine, uint32_t first, uint32_t las
 
 }  // namespace
 
+namespace {
+
+// The running power X of p-1. For an odd target below 2^800 it lives in
+// Montgomery form on the words in use (the same values as PowerMod's, which
+// cannot overflow for such a target); otherwise, and from the first exponent
+// that overflowed, it is the plain BigInt that PowerMod returns.
+class Pm1Power {
+public:
+    explicit Pm1Power(const BigInt& n) : m_n(n), m_plain(2), m_fast((n.GetLimb(0) & 1) != 0 && n.GetTop() <= 49) {
+        if (m_fast) {
+            m_mont.emplace(n);
+            m_mont->FromBigInt(BigInt(2), m_x);
+        }
+    }
+
+    /// X = X^q mod n, as PowerMod.
+    void Raise(const BigInt& q) {
+        if (m_fast && q.GetStatus() == 1) {
+            m_plain = Plain();
+            m_fast = false;
+        }
+        if (!m_fast) {
+            m_plain = m_plain.PowerMod(q, m_n);
+            return;
+        }
+        if (q.GetTop() == 0 && q.GetLimb(0) == 0) {  // X^0 = 1
+            m_mont->FromBigInt(BigInt(1), m_x);
+            return;
+        }
+        // Fixed 4-bit windows over the exponent, most significant first.
+        const int k = m_mont->Size();
+        MontgomeryModulus::Words table[16];
+        for (int j = 0; j < k; ++j) table[1][j] = m_x[j];
+        m_mont->Sqr(table[1], table[2]);
+        for (int w = 3; w < 16; ++w) m_mont->Mul(table[w - 1], table[1], table[w]);
+        bool started = false;
+        for (int limb = q.GetTop(); limb >= 0; --limb) {
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                const int window = (q.GetLimb(limb) >> shift) & 15;
+                if (started) {
+                    for (int s = 0; s < 4; ++s) m_mont->Sqr(m_x, m_x);
+                    if (window != 0) m_mont->Mul(m_x, table[window], m_x);
+                } else if (window != 0) {
+                    for (int j = 0; j < k; ++j) m_x[j] = table[window][j];
+                    started = true;
+                }
+            }
+        }
+    }
+
+    /// The plain value of X.
+    BigInt Plain() const {
+        if (!m_fast) return m_plain;
+        MontgomeryModulus::Words one{1};
+        MontgomeryModulus::Words x{};
+        m_mont->Mul(m_x, one, x);
+        return MontgomeryModulus::ToBigInt(x);
+    }
+
+private:
+    const BigInt& m_n;
+    BigInt m_plain;
+    bool m_fast;
+    std::optional<MontgomeryModulus> m_mont;
+    MontgomeryModulus::Words m_x{};
+};
+
+}  // namespace
+
 BigInt PrimeEngine::Pm1(BigInt n, int e1, int e2, int B2, const std::atomic<int>& state) const {
     // A negative target is searched as its magnitude.
     n.SetSign(0);
     if (n == 0 || n == 1) return BigInt(-1);
     if (B2 > 16777216 || e1 < 2 || e1 > 256 || e2 < 1 || e2 > 4) return BigInt(-2);
 
-    BigInt x(2);
+    Pm1Power x(n);
     for (int j = 0; j < PRIME_COUNT; ++j) {
-        const BigInt q = BigInt(primes[j]).Power(e1);
-        x = x.PowerMod(q, n);
+        x.Raise(BigInt(primes[j]).Power(e1));
         if (Aborted(state)) return BigInt(0);
-        const BigInt g = (x - 1).Gcd(n);
+        const BigInt g = (x.Plain() - 1).Gcd(n);
         if (g >= 2 && g != n) return g;
     }
 
@@ -166,13 +235,12 @@ BigInt PrimeEngine::Pm1(BigInt n, int e1, int e2, int B2, const std::atomic<int>
     bool aborted = false;
     if (B2 >= 262147) {
         ForEachPrimeInRange(*this, 262147u, static_cast<uint32_t>(B2), [&](uint32_t q) {
-            const BigInt power = BigInt(static_cast<int>(q)).Power(e2);
-            x = x.PowerMod(power, n);
+            x.Raise(BigInt(static_cast<int>(q)).Power(e2));
             if (Aborted(state)) {
                 aborted = true;
                 return false;
             }
-            const BigInt g = (x - 1).Gcd(n);
+            const BigInt g = (x.Plain() - 1).Gcd(n);
             if (g >= 2 && g != n) {
                 found = g;
                 return false;
@@ -183,11 +251,12 @@ BigInt PrimeEngine::Pm1(BigInt n, int e1, int e2, int B2, const std::atomic<int>
         if (found != 0) return found;
     }
 
-    if (x.GetStatus() == 1) {
+    const BigInt last = x.Plain();
+    if (last.GetStatus() == 1) {
         ShowMessage("p-1法で演算エラー");
         return BigInt(-2);
     }
-    const BigInt g = (x - 1).Gcd(n);
+    const BigInt g = (last - 1).Gcd(n);
     if (g == 1 || g == n) return BigInt(0);
     return g;
 }
