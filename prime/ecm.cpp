@@ -61,9 +61,9 @@ private:
 // The (a, b) pairs of the curves of one call, with an open-addressing index.
 class UsedPairs {
 public:
-    UsedPairs() : m_slots(SLOTS, EMPTY) {
-        m_a.reserve(ECM_MAX_TRIALS);
-        m_b.reserve(ECM_MAX_TRIALS);
+    explicit UsedPairs(int capacity) : m_slots(SLOTS, EMPTY) {
+        m_a.reserve(static_cast<size_t>(capacity));
+        m_b.reserve(static_cast<size_t>(capacity));
     }
     int Count() const { return static_cast<int>(m_a.size()); }
     /// Records (a, b); false when the pair was recorded before.
@@ -127,7 +127,7 @@ BigInt PrimeEngine::Ecm(BigInt N, int trials, int smoothness, const std::atomic<
         curveLimit = std::max(0, s.ToInt() - 2);
     }
 
-    UsedPairs used;
+    UsedPairs used(std::max(0, std::min(trials, curveLimit)));
     for (int curve = 0; curve < trials; ++curve) {
         BigInt a;
         BigInt x0;

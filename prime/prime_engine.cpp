@@ -108,6 +108,8 @@ int PrimeEngine::IsPseudoPrime(BigInt n, int trials) const {
         d = d / 2;
     }
 
+    // There are PRIME_COUNT bases; a larger count cannot try more of them.
+    if (trials > PRIME_COUNT) trials = PRIME_COUNT;
     for (int j = 0; j < trials; ++j) {
         const int p = primes[j];
         if (n == p) return 1;
