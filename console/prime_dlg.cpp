@@ -165,7 +165,7 @@ void PrimeDlg::BuildControls() {
     // Methods.
     m_methodGroup = new QButtonGroup(this);
     auto* methodGrid = new QGridLayout;
-    methodGrid->setVerticalSpacing(1);
+    methodGrid->setVerticalSpacing(0);
     for (int m = 0; m < PRIME_METHOD_COUNT; ++m) {
         m_methodRadio[m] = new QRadioButton(QString::fromUtf8(METHOD_TEXT[m]));
         SetControlId(m_methodRadio[m], METHOD_ID[m]);
@@ -176,6 +176,8 @@ void PrimeDlg::BuildControls() {
         if (m < 6) {
             m_settingsButton[m] = Button(SETTINGS_BUTTON, SETTINGS_ID[m]);
             m_settingsButton[m]->setEnabled(false);
+            // As tall as the radio beside it, so the method list stays compact.
+            m_settingsButton[m]->setFixedHeight(m_settingsButton[m]->fontMetrics().height() + 6);
             if (m < 4) {
                 connect(m_settingsButton[m], &QPushButton::clicked, this, [this, m] { OpenMethodSettings(m); });
             }
