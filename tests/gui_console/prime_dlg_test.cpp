@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/qt_message_box.h"
 #include "console/method_settings_dlg.h"
 #include "console/prime_dlg.h"
 #include "console/worker_control.h"
@@ -449,6 +450,30 @@ TEST_F(PrimeDlgTest, ConsoleFormatsAndReducesWhileTheWorkerRuns) {
     EXPECT_TRUE(ranDuringRun);
     EXPECT_EQ(rounds, 150);
     EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(PrimeDlgTest, ProgramPresenterShowsTheWorkerBoxesWhileTheConsoleRuns) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "Qt's blocking queued call synchronises inside uninstrumented code";
+#else
+    // The presenter that the program installs at start-up, instead of the tests' own.
+    QtMessageBoxPresenter programPresenter;
+    InstallMessageBoxPresenter(&programPresenter);
+    PrimeSettings s;
+    s.action = ACTION_FACTOR;
+    s.method = METHOD_FACTORISE;
+    s.target = 360;
+    s.lowerPriority = 0;
+    Open(s);
+    std::set<int> whileWarning;
+    ModalScript script({ExpectBox("この機能は完全ではありません。", [&] { whileWarning = Enabled(); }),
+                        ExpectBox("2^3 * 3^2 * 5")});
+    Start();
+    InstallMessageBoxPresenter(&TestPresenter());
+    ExpectClean(script);
+    EXPECT_EQ(IdsText(whileWarning), IdsText(RUNNING));
+    EXPECT_FALSE(dlg->IsRunning());
+#endif
 }
 
 TEST_F(PrimeDlgTest, CloseIsRefusedWhileAWorkerRuns) {
