@@ -136,7 +136,7 @@ inline u64 AddMul1(u64* r, const u64* a, int n, u64 m) {
         const u64* ae = a + n;
         u64* re = r + n;
         const u64 zero = 0;
-        __asm__(
+        __asm__ volatile(
             "test %[odd], %[odd]\n\t"
             "jnz 4f\n\t"
             "test %[z], %[z]\n\t"
@@ -188,7 +188,7 @@ inline u64 SubMul1(u64* r, const u64* a, int n, u64 m) {
         const u64* ae = a + n;
         u64* re = r + n;
         const u64 zero = 0;
-        __asm__(
+        __asm__ volatile(
             "mov $0x7fffffffffffffff, %[lo]\n\t"
             "test %[odd], %[odd]\n\t"
             "jnz 4f\n\t"
@@ -295,7 +295,7 @@ inline u64 Div2by1(u64 hi, u64 lo, u64 d, u64* rem) {
 #if defined(__x86_64__)
     // One hardware divide; the library routine for 128-bit division is far
     // slower. volatile: the divide traps on overflow, so the compiler must
-    // not run it speculatively on a path where hi >= d.
+    // not hoist it onto a path where hi >= d.
     u64 q, r;
     __asm__ volatile("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d) : "cc");
     *rem = r;
