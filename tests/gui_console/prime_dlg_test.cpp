@@ -476,6 +476,20 @@ TEST_F(PrimeDlgTest, ProgramPresenterShowsTheWorkerBoxesWhileTheConsoleRuns) {
 #endif
 }
 
+TEST_F(PrimeDlgTest, LateAbortClickLeavesAnEndedRunIdle) {
+    // A click that reaches the console after the worker has written its end
+    // must not turn the idle state into an abort request nobody will clear.
+    Open(PrimeSettings{});
+    ASSERT_EQ(g_workerControl.RunState.load(), RUN_IDLE);
+    dlg->OnAbort();
+    EXPECT_EQ(g_workerControl.RunState.load(), RUN_IDLE);
+    EXPECT_FALSE(W(IDC_ABORT)->isEnabled());
+    // And the next run still starts and ends normally.
+    ModalScript script({ExpectBox("素数です")});
+    Start();
+    ExpectClean(script);
+}
+
 TEST_F(PrimeDlgTest, CloseIsRefusedWhileAWorkerRuns) {
     Open(PrimeSettings{});
     bool visibleAfterClose = false;
