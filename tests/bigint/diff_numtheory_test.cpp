@@ -53,9 +53,9 @@ TEST(BigIntDifferential, Power) {
         const RefBigInt rb = ToRef(b), rbe = ToRef(be);
         const std::string ctx = Describe(b) + " ^ " + Describe(be);
         Twin p = RunBoth([&] { return b.Power(be); }, [&] { return rb.Power(rbe); });
-        ASSERT_TRUE(SameOutcome(p.ours, p.ourOut, p.ref, p.refOut, false)) << ctx;
+        ASSERT_TRUE(SameOutcome(p.ours, p.ourOut, p.ref, p.refOut)) << ctx;
         Twin pi = RunBoth([&] { return b.Power(e); }, [&] { return rb.Power(e); });
-        ASSERT_TRUE(SameOutcome(pi.ours, pi.ourOut, pi.ref, pi.refOut, false)) << ctx << " (int " << e << ")";
+        ASSERT_TRUE(SameOutcome(pi.ours, pi.ourOut, pi.ref, pi.refOut)) << ctx << " (int " << e << ")";
 
         if (Valid(b) && e >= 0 && e < 5000) {
             Mpz v;
@@ -96,9 +96,9 @@ TEST(BigIntDifferential, PowerModAndPowerModCachedShortExponents) {
         const RefBigInt rb = ToRef(b), re = ToRef(e), rm = ToRef(m);
         const std::string ctx = Describe(b) + " ^ " + Describe(e) + " mod " + Describe(m);
         Twin plain = RunBoth([&] { return b.PowerMod(e, m); }, [&] { return rb.PowerMod(re, rm); });
-        ASSERT_TRUE(SameOutcome(plain.ours, plain.ourOut, plain.ref, plain.refOut, false)) << "PowerMod " << ctx;
+        ASSERT_TRUE(SameOutcome(plain.ours, plain.ourOut, plain.ref, plain.refOut)) << "PowerMod " << ctx;
         Twin cached = RunBoth([&] { return b.PowerModCached(e, m); }, [&] { return rb.PowerModCached(re, rm); });
-        ASSERT_TRUE(SameOutcome(cached.ours, cached.ourOut, cached.ref, cached.refOut, false))
+        ASSERT_TRUE(SameOutcome(cached.ours, cached.ourOut, cached.ref, cached.refOut))
             << "PowerModCached " << ctx;
         const bool domainOk = Valid(b) && Valid(e) && Valid(m) && b.sign == 0 && e.sign == 0 && m.sign == 0 && !IsZero(m);
         if (domainOk && mpz_sizeinbase(ToMpz(m), 2) <= 807) {
@@ -151,7 +151,7 @@ TEST(BigIntDifferential, ModCached) {
             const RefBigInt rx = ToRef(x);
             const std::string ctx = Describe(x) + " mod " + Describe(m);
             Twin r = RunBoth([&] { return x.ModCached(m); }, [&] { return rx.ModCached(rm); });
-            ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut, false)) << ctx;
+            ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut)) << ctx;
             if (Valid(x) && Valid(m) && !IsZero(m) && mpz_sizeinbase(ToMpz(m), 2) <= 1570) {
                 Mpz v;
                 if (x.CompareMagnitude(m) == 2) {
@@ -187,7 +187,7 @@ TEST(BigIntDifferential, GcdAndLcm) {
         // Gcd hands back one of its working copies, status included.
         ASSERT_TRUE(SameOutcome(g.ours, g.ourOut, g.ref, g.refOut, true)) << "Gcd " << ctx;
         Twin l = RunBoth([&] { return x.Lcm(y); }, [&] { return rx.Lcm(ry); });
-        ASSERT_TRUE(SameOutcome(l.ours, l.ourOut, l.ref, l.refOut, false)) << "Lcm " << ctx;
+        ASSERT_TRUE(SameOutcome(l.ours, l.ourOut, l.ref, l.refOut)) << "Lcm " << ctx;
         if (Valid(x) && Valid(y)) {
             Mpz v;
             mpz_gcd(v, ToMpz(x), ToMpz(y));
@@ -247,7 +247,7 @@ TEST(BigIntDifferential, FactorialPermutationsCombinations) {
         n = MaybeInvalid(rng, n);
         const RefBigInt rn = ToRef(n);
         Twin f = RunBoth([&] { return n.Factorial(); }, [&] { return rn.Factorial(); });
-        ASSERT_TRUE(SameOutcome(f.ours, f.ourOut, f.ref, f.refOut, false)) << "Factorial " << Describe(n);
+        ASSERT_TRUE(SameOutcome(f.ours, f.ourOut, f.ref, f.refOut)) << "Factorial " << Describe(n);
         if (Valid(n) && n.sign == 0 && n.top == 0 && n.limbs[0] <= 247) {
             Mpz v;
             mpz_fac_ui(v, n.limbs[0]);
@@ -267,10 +267,10 @@ TEST(BigIntDifferential, FactorialPermutationsCombinations) {
         BigInt perm = RandomBig(rng), comb = RandomBig(rng);
         RefBigInt refPerm, refComb;
         Twin p = RunBoth([&] { return perm.Permutations(nn, r); }, [&] { return refPerm.Permutations(nn, r); });
-        ASSERT_TRUE(SameOutcome(p.ours, p.ourOut, p.ref, p.refOut, false)) << "Permutations " << ctx;
+        ASSERT_TRUE(SameOutcome(p.ours, p.ourOut, p.ref, p.refOut)) << "Permutations " << ctx;
         ASSERT_TRUE(SameFields(perm, ToRef(p.ours))) << "the object is set to the result";
         Twin c = RunBoth([&] { return comb.Combinations(nn, r); }, [&] { return refComb.Combinations(nn, r); });
-        ASSERT_TRUE(SameOutcome(c.ours, c.ourOut, c.ref, c.refOut, false)) << "Combinations " << ctx;
+        ASSERT_TRUE(SameOutcome(c.ours, c.ourOut, c.ref, c.refOut)) << "Combinations " << ctx;
         ASSERT_TRUE(SameFields(comb, ToRef(c.ours))) << "the object is set to the result";
         if (r > 0 && nn >= r) {
             Mpz v(1);
@@ -309,18 +309,18 @@ TEST(BigIntDifferential, BitwiseOperations) {
         const RefBigInt rx = ToRef(x), ry = ToRef(y);
         const std::string ctx = Describe(x) + " , " + Describe(y) + " mode " + std::to_string(mode);
         Twin a = RunBoth([&] { return x.And(y, mode); }, [&] { return rx.And(ry, mode); });
-        ASSERT_TRUE(SameOutcome(a.ours, a.ourOut, a.ref, a.refOut, false)) << "And " << ctx;
+        ASSERT_TRUE(SameOutcome(a.ours, a.ourOut, a.ref, a.refOut)) << "And " << ctx;
         Twin o = RunBoth([&] { return x.Or(y, mode); }, [&] { return rx.Or(ry, mode); });
-        ASSERT_TRUE(SameOutcome(o.ours, o.ourOut, o.ref, o.refOut, false)) << "Or " << ctx;
+        ASSERT_TRUE(SameOutcome(o.ours, o.ourOut, o.ref, o.refOut)) << "Or " << ctx;
         Twin e = RunBoth([&] { return x.Xor(y, mode); }, [&] { return rx.Xor(ry, mode); });
-        ASSERT_TRUE(SameOutcome(e.ours, e.ourOut, e.ref, e.refOut, false)) << "Xor " << ctx;
+        ASSERT_TRUE(SameOutcome(e.ours, e.ourOut, e.ref, e.refOut)) << "Xor " << ctx;
         const int v = static_cast<int>(static_cast<uint32_t>(rng()));
         Twin ai = RunBoth([&] { return x.And(v, mode); }, [&] { return rx.And(RefBigInt(v), mode); });
-        ASSERT_TRUE(SameOutcome(ai.ours, ai.ourOut, ai.ref, ai.refOut, false)) << "And int " << v << " " << ctx;
+        ASSERT_TRUE(SameOutcome(ai.ours, ai.ourOut, ai.ref, ai.refOut)) << "And int " << v << " " << ctx;
         Twin oi = RunBoth([&] { return x.Or(v, mode); }, [&] { return rx.Or(RefBigInt(v), mode); });
-        ASSERT_TRUE(SameOutcome(oi.ours, oi.ourOut, oi.ref, oi.refOut, false)) << "Or int " << v << " " << ctx;
+        ASSERT_TRUE(SameOutcome(oi.ours, oi.ourOut, oi.ref, oi.refOut)) << "Or int " << v << " " << ctx;
         Twin ei = RunBoth([&] { return x.Xor(v, mode); }, [&] { return rx.Xor(RefBigInt(v), mode); });
-        ASSERT_TRUE(SameOutcome(ei.ours, ei.ourOut, ei.ref, ei.refOut, false)) << "Xor int " << v << " " << ctx;
+        ASSERT_TRUE(SameOutcome(ei.ours, ei.ourOut, ei.ref, ei.refOut)) << "Xor int " << v << " " << ctx;
         if (Valid(x) && Valid(y)) {
             Mpz ax = Abs(ToMpz(x)), ay = Abs(ToMpz(y)), v2;
             mpz_and(v2, ax, ay);
@@ -357,7 +357,7 @@ TEST(BigIntDifferential, SquareRoot) {
         }
         const RefBigInt rx = ToRef(x);
         Twin r = RunBoth([&] { return x.Sqrt(); }, [&] { return rx.Sqrt(); });
-        ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut, false)) << "Sqrt " << Describe(x);
+        ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut)) << "Sqrt " << Describe(x);
         if (Valid(x) && x.sign == 0) {
             Mpz v;
             mpz_sqrt(v, ToMpz(x));
@@ -391,7 +391,7 @@ TEST(BigIntDifferential, NthRoot) {
         const RefBigInt rx = ToRef(x);
         const std::string ctx = Describe(x) + " degree " + std::to_string(n);
         Twin r = RunBoth([&] { return x.Root(n); }, [&] { return rx.Root(n); });
-        ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut, false)) << ctx;
+        ASSERT_TRUE(SameOutcome(r.ours, r.ourOut, r.ref, r.refOut)) << ctx;
         if (Valid(x) && x.sign == 0 && n >= 1) {
             Mpz v;
             mpz_root(v, ToMpz(x), static_cast<unsigned long>(n));

@@ -435,6 +435,7 @@ TEST(BigIntEdgeCases, Powers) {
         {"2^65536 is refused silently", [] { return B("2").Power(65536); }, {1, "0", -1, ""}},
         {"3^65537 is refused silently", [] { return B("3").Power(65537); }, {1, "0", -1, ""}},
         {"0^65536 = 0", [] { return B("0").Power(65536); }, {0, "0"}},
+        {"a negative-zero exponent counts as zero", [] { return B("2").Power(B("-0")); }, {0, "1"}},
         {"(-1)^(2^100 + 1) = -1", [] { return B("-1").Power(B("2^100+1")); }, {0, "-1"}},
         {"4^808 overflows in the last squaring", [] { return B("4").Power(808); }, {1, "0", -1, "*(2)"}},
         {"4^1616 fails the pre-check silently", [] { return B("4").Power(1616); }, {1, "0", -1, ""}},
@@ -499,12 +500,13 @@ TEST(BigIntEdgeCases, ModCachedInverseGcdLcm) {
 
 TEST(BigIntEdgeCases, ModCachedSumOverflowNearTheTop) {
     // m = 2^1600 + 1: the table holds 65536^i themselves, so the weighted sum of
-    // 2^1616 - 1 is the value again and overflows the addition, twice (the sum
-    // and the sum over its limbs); the result is an invalid zero.
+    // 2^1616 - 1 is the value again and its last addition overflows. The
+    // overflowed sum keeps top 0, so "r >= m" is false and it is returned:
+    // invalid, after one "+" line.
     BigInt r;
     Output out = Capture([&] { r = B("2^1616-1").ModCached(B("2^1600+1")); });
     EXPECT_EQ(r.status, 1) << Describe(r);
-    EXPECT_EQ(out.err, OopsLine("+") + OopsLine("+"));
+    EXPECT_EQ(out.err, OopsLine("+"));
     // With a modulus below 2^1577 the sum cannot overflow and the value is exact.
     Mpz x = Val("2^1616-1"), m = Val("2^1576+12345"), v;
     mpz_tdiv_r(v, x, m);
