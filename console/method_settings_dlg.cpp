@@ -131,6 +131,10 @@ TrialDivSettingsDlg::TrialDivSettingsDlg(QWidget* parent) : MethodSettingsDlg(TD
     FinishLayout(body);
 }
 
+void TrialDivSettingsDlg::Load(const PrimeSettings& settings) { trialDivBound = settings.trialDivBound; }
+
+void TrialDivSettingsDlg::Store(PrimeSettings& settings) const { settings.trialDivBound = trialDivBound; }
+
 bool TrialDivSettingsDlg::UpdateData(bool fromControls) {
     if (fromControls) return m_dx.FromControls();
     m_dx.ToControls();
@@ -185,6 +189,20 @@ void RhoSettingsDlg::OnChangeX0() {
     rhoX0 = static_cast<uint32_t>(ReadDecimalInt64(std::string_view(text.constData(), static_cast<size_t>(text.size()))));
 }
 
+void RhoSettingsDlg::Load(const PrimeSettings& settings) {
+    rhoX0 = settings.rhoX0;
+    rhoExponent = settings.rhoExponent;
+    rhoAddend = settings.rhoAddend;
+    rhoTrials = settings.rhoTrials;
+}
+
+void RhoSettingsDlg::Store(PrimeSettings& settings) const {
+    settings.rhoX0 = rhoX0;
+    settings.rhoExponent = rhoExponent;
+    settings.rhoAddend = rhoAddend;
+    settings.rhoTrials = rhoTrials;
+}
+
 bool RhoSettingsDlg::UpdateData(bool fromControls) {
     if (fromControls) return m_dx.FromControls();
     m_dx.ToControls();
@@ -226,6 +244,18 @@ Pm1SettingsDlg::Pm1SettingsDlg(QWidget* parent) : MethodSettingsDlg(PM1_CAPTION,
     body->addSpacing(6);
     body->addWidget(StaticText(PM1_NOTE));
     FinishLayout(body);
+}
+
+void Pm1SettingsDlg::Load(const PrimeSettings& settings) {
+    pm1SmallExponent = settings.pm1SmallExponent;
+    pm1Bound = settings.pm1Bound;
+    pm1LargeExponent = settings.pm1LargeExponent;
+}
+
+void Pm1SettingsDlg::Store(PrimeSettings& settings) const {
+    settings.pm1SmallExponent = pm1SmallExponent;
+    settings.pm1Bound = pm1Bound;
+    settings.pm1LargeExponent = pm1LargeExponent;
 }
 
 bool Pm1SettingsDlg::UpdateData(bool fromControls) {
@@ -294,6 +324,16 @@ int EcmSettingsDlg::IndexToSmoothness(int index) {
     case 2: return 10000;
     default: return 100000;
     }
+}
+
+void EcmSettingsDlg::Load(const PrimeSettings& settings) {
+    ecmSmoothness = settings.ecmSmoothness;
+    ecmTrials = settings.ecmTrials;
+}
+
+void EcmSettingsDlg::Store(PrimeSettings& settings) const {
+    settings.ecmSmoothness = ecmSmoothness;
+    settings.ecmTrials = ecmTrials;
 }
 
 bool EcmSettingsDlg::UpdateData(bool fromControls) {

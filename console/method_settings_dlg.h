@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "calc/tool_inputs.h"
 #include "tools/dialog_support.h"
 
 class QLayout;
@@ -56,6 +57,10 @@ class TrialDivSettingsDlg : public MethodSettingsDlg {
 public:
     explicit TrialDivSettingsDlg(QWidget* parent = nullptr);
     bool UpdateData(bool fromControls) override;
+    /// Takes this dialog's fields from the console's settings.
+    void Load(const PrimeSettings& settings);
+    /// Hands this dialog's fields back into the console's settings.
+    void Store(PrimeSettings& settings) const;
 
     int trialDivBound = 65537;
 
@@ -69,6 +74,10 @@ class RhoSettingsDlg : public MethodSettingsDlg {
 public:
     explicit RhoSettingsDlg(QWidget* parent = nullptr);
     bool UpdateData(bool fromControls) override;
+    /// Takes this dialog's fields from the console's settings.
+    void Load(const PrimeSettings& settings);
+    /// Hands this dialog's fields back into the console's settings.
+    void Store(PrimeSettings& settings) const;
 
     uint32_t rhoX0 = 2;
     int rhoExponent = 2;
@@ -89,6 +98,10 @@ class Pm1SettingsDlg : public MethodSettingsDlg {
 public:
     explicit Pm1SettingsDlg(QWidget* parent = nullptr);
     bool UpdateData(bool fromControls) override;
+    /// Takes this dialog's fields from the console's settings.
+    void Load(const PrimeSettings& settings);
+    /// Hands this dialog's fields back into the console's settings.
+    void Store(PrimeSettings& settings) const;
 
     int pm1SmallExponent = 16;
     int pm1Bound = 1048576;
@@ -108,6 +121,10 @@ class EcmSettingsDlg : public MethodSettingsDlg {
 public:
     explicit EcmSettingsDlg(QWidget* parent = nullptr);
     bool UpdateData(bool fromControls) override;
+    /// Takes this dialog's fields from the console's settings.
+    void Load(const PrimeSettings& settings);
+    /// Hands this dialog's fields back into the console's settings.
+    void Store(PrimeSettings& settings) const;
 
     int ecmSmoothness = 1000;
     int ecmTrials = 100;

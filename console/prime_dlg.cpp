@@ -91,6 +91,14 @@ QGroupBox* Group(const char* title) {
     return group;
 }
 
+/// Runs a method's settings dialog on a copy of its fields; OK hands them back.
+template <class Dlg>
+void RunSettingsDialog(QWidget* parent, PrimeSettings& settings) {
+    Dlg dlg(parent);
+    dlg.Load(settings);
+    if (dlg.exec() == QDialog::Accepted) dlg.Store(settings);
+}
+
 }  // namespace
 
 PrimeDlg::PrimeDlg(const PrimeSettings& settings, QWidget* parent)
@@ -369,52 +377,12 @@ void PrimeDlg::OnSelectMethod(int method) {
 }
 
 void PrimeDlg::OpenMethodSettings(int method) {
-    PrimeSettings& s = m_settings;
     switch (method) {
-    case METHOD_TRIAL_DIVISION: {
-        TrialDivSettingsDlg dlg(this);
-        dlg.trialDivBound = s.trialDivBound;
-        if (dlg.exec() == QDialog::Accepted) s.trialDivBound = dlg.trialDivBound;
-        break;
-    }
-    case METHOD_RHO: {
-        RhoSettingsDlg dlg(this);
-        dlg.rhoX0 = s.rhoX0;
-        dlg.rhoExponent = s.rhoExponent;
-        dlg.rhoAddend = s.rhoAddend;
-        dlg.rhoTrials = s.rhoTrials;
-        if (dlg.exec() == QDialog::Accepted) {
-            s.rhoX0 = dlg.rhoX0;
-            s.rhoExponent = dlg.rhoExponent;
-            s.rhoAddend = dlg.rhoAddend;
-            s.rhoTrials = dlg.rhoTrials;
-        }
-        break;
-    }
-    case METHOD_PM1: {
-        Pm1SettingsDlg dlg(this);
-        dlg.pm1SmallExponent = s.pm1SmallExponent;
-        dlg.pm1Bound = s.pm1Bound;
-        dlg.pm1LargeExponent = s.pm1LargeExponent;
-        if (dlg.exec() == QDialog::Accepted) {
-            s.pm1SmallExponent = dlg.pm1SmallExponent;
-            s.pm1Bound = dlg.pm1Bound;
-            s.pm1LargeExponent = dlg.pm1LargeExponent;
-        }
-        break;
-    }
-    case METHOD_ECM: {
-        EcmSettingsDlg dlg(this);
-        dlg.ecmSmoothness = s.ecmSmoothness;
-        dlg.ecmTrials = s.ecmTrials;
-        if (dlg.exec() == QDialog::Accepted) {
-            s.ecmSmoothness = dlg.ecmSmoothness;
-            s.ecmTrials = dlg.ecmTrials;
-        }
-        break;
-    }
-    default:
-        break;
+    case METHOD_TRIAL_DIVISION: RunSettingsDialog<TrialDivSettingsDlg>(this, m_settings); break;
+    case METHOD_RHO: RunSettingsDialog<RhoSettingsDlg>(this, m_settings); break;
+    case METHOD_PM1: RunSettingsDialog<Pm1SettingsDlg>(this, m_settings); break;
+    case METHOD_ECM: RunSettingsDialog<EcmSettingsDlg>(this, m_settings); break;
+    default: break;
     }
 }
 
