@@ -46,7 +46,7 @@ uint32_t BigInt::Low32() const { return limbs[0] + limbs[1] * 65536u; }
 int BigInt::CompareMagnitude(const BigInt& other) const {
     if (top > other.top) return 1;
     if (top < other.top) return 2;
-    for (int i = top; i >= 0; --i) {
+    for (int i = TopIndex(*this); i >= 0; --i) {
         if (limbs[i] > other.limbs[i]) return 1;
         if (limbs[i] < other.limbs[i]) return 2;
     }
@@ -57,7 +57,7 @@ int BigInt::operator==(const BigInt& b) const {
     if (status == 1 || b.status == 1) return 0;
     if (sign != b.sign) return 0;
     if (top != b.top) return 0;
-    for (int i = top; i >= 0; --i)
+    for (int i = TopIndex(*this); i >= 0; --i)
         if (limbs[i] != b.limbs[i]) return 0;
     return 1;
 }

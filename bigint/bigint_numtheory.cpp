@@ -19,7 +19,9 @@ namespace {
 inline bool IsUnit(const BigInt& x) { return x.top == 0 && x.limbs[0] == 1; }
 
 /// floor(log2 |x|) for a non-zero x.
-inline int Log2(const BigInt& x) { return 16 * x.top + 31 - std::countl_zero(static_cast<uint32_t>(x.limbs[x.top])); }
+inline int Log2(const BigInt& x) {
+    return 16 * x.top + 31 - std::countl_zero(static_cast<uint32_t>(x.limbs[TopIndex(x)]));
+}
 
 BigInt Abs(const BigInt& x) {
     BigInt a = x;
@@ -30,7 +32,7 @@ BigInt Abs(const BigInt& x) {
 /// Σ ModCacheTable[i] * limbs[i] over the limbs of x, added in limb order.
 BigInt WeightedLimbSum(const BigInt& x) {
     BigInt r;
-    for (int i = 0; i <= x.top; ++i) r = r + ModCacheTable[i] * static_cast<int>(x.limbs[i]);
+    for (int i = 0; i <= TopIndex(x); ++i) r = r + ModCacheTable[i] * static_cast<int>(x.limbs[i]);
     return r;
 }
 
@@ -45,7 +47,7 @@ BigInt BigInt::Power(const BigInt& e) const {
     const BigInt unitPower = sign == 0 ? BigInt(1) : BigInt((e.limbs[0] & 1) ? -1 : 1);
     if (e.sign == 0) {
         if (unit) return unitPower;
-        if (!IsZero(*this) && limbs[top] != 0) {
+        if (!IsZero(*this) && limbs[TopIndex(*this)] != 0) {
             // e * (L - 1) > 1615 overflows for certain: refused without a line.
             const int lm1 = Log2(*this) - 1;
             if (lm1 > 0 && (e.top > 0 || static_cast<long>(e.limbs[0]) * lm1 > 1615)) return Invalid();
@@ -104,7 +106,7 @@ BigInt BigInt::PowerMod(const BigInt& e, const BigInt& m) const {
     const BigInt t = *this % m;
     if (PowerFitsFastPath(*this, e, m)) return FastPowerMod(t, e, m);
     BigInt p(1);
-    for (int li = e.top; li >= 0; --li) {
+    for (int li = TopIndex(e); li >= 0; --li) {
         for (unsigned mask = 0x8000; mask; mask >>= 1) {
             p = p * p;
             if (p.status == 1) return Invalid();
@@ -129,7 +131,7 @@ BigInt BigInt::PowerModCached(const BigInt& e, const BigInt& m) const {
     const BigInt t = ModCached(m);
     if (PowerFitsFastPath(*this, e, m)) return FastPowerMod(t, e, m);
     BigInt p(1);
-    for (int li = e.top; li >= 0; --li) {
+    for (int li = TopIndex(e); li >= 0; --li) {
         for (unsigned mask = 0x8000; mask; mask >>= 1) {
             p = p * p;
             if (p.status == 1) return Invalid();
@@ -394,7 +396,7 @@ int SignFor(int mode, int xs, int modeOne) { return mode == 1 ? modeOne : (mode 
 BigInt BigInt::And(const BigInt& y, int signMode) const {
     if (status == 1 || y.status == 1) return Invalid();
     BigInt r;
-    const int n = top > y.top ? top : y.top;
+    const int n = TopIndex(*this) > TopIndex(y) ? TopIndex(*this) : TopIndex(y);
     for (int i = 0; i <= n; ++i) r.limbs[i] = static_cast<uint16_t>(limbs[i] & y.limbs[i]);
     int t = n;
     while (t > 0 && r.limbs[t] == 0) --t;
@@ -406,7 +408,7 @@ BigInt BigInt::And(const BigInt& y, int signMode) const {
 BigInt BigInt::Or(const BigInt& y, int signMode) const {
     if (status == 1 || y.status == 1) return Invalid();
     BigInt r;
-    const int n = top > y.top ? top : y.top;
+    const int n = TopIndex(*this) > TopIndex(y) ? TopIndex(*this) : TopIndex(y);
     for (int i = 0; i <= n; ++i) r.limbs[i] = static_cast<uint16_t>(limbs[i] | y.limbs[i]);
     r.top = static_cast<int8_t>(n);
     r.sign = SignFor(signMode, sign, (sign != 0 || y.sign != 0) ? 1 : 0);

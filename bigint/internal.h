@@ -22,6 +22,7 @@ struct Mag {
 inline void Load(const BigInt& x, u64* w, int* n) {
     int t = x.top;
     if (t < 0) t = 0;
+    if (t > BIGINT_LIMBS - 1) t = BIGINT_LIMBS - 1;  // a top set out of range reads no further
     // One fixed-size copy of all limbs, then the limbs above top are masked:
     // cheaper than a copy of variable length.
     std::memcpy(w, x.limbs, sizeof x.limbs);
@@ -54,6 +55,10 @@ inline void Store(BigInt& x, const u64* w, int n) {
     StoreRaw(x, w, n);
     x.top = static_cast<int8_t>(n == 0 ? 0 : (BitLen(w, n) - 1) / 16);
 }
+
+/// top as a limb index: a top set out of range by a caller reads no further
+/// than the last limb.
+inline int TopIndex(const BigInt& x) { return x.top < 0 ? 0 : (x.top > BIGINT_LIMBS - 1 ? BIGINT_LIMBS - 1 : x.top); }
 
 inline bool IsZero(const BigInt& x) { return x.top == 0 && x.limbs[0] == 0; }
 

@@ -261,6 +261,28 @@ TEST(FastPaths, MillionZerosParseToZero) {
     EXPECT_EQ(Fields(x), Fields(BigInt(-7)));
 }
 
+TEST(FastPaths, TopOutOfRangeReadsNoFurtherThanTheLastLimb) {
+    // SetTop stores any 8-bit value; a caller error must not make the word
+    // code read or write past the limbs (the sanitizer run checks that). The
+    // value read is that of limbs 0..100.
+    BigInt full;
+    for (auto& l : full.limbs) l = 0x1234;
+    full.top = 100;
+    for (const int t : {101, 127, -1, -128}) {
+        BigInt x = full;
+        x.SetTop(t);
+        const BigInt y(12345);
+        char buf[BIGINT_TEXT_SIZE];
+        const BigInt results[] = {x + y, x - y, x * y, x / y, x % y, x.ModCached(y), x.Gcd(y), x.And(y, 1), x.Or(y, 1),
+                                  y.PowerMod(x, BigInt(1000003)), x >> 3};
+        for (const BigInt& r : results) EXPECT_TRUE(r.status == 0 || r.status == 1) << "top " << t;
+        BigInt copy = x;
+        EXPECT_NE(copy.ToString(buf, 10), nullptr);
+        EXPECT_EQ(x.CompareMagnitude(x), 0);
+        EXPECT_TRUE(x == x || x.status == 1);
+    }
+}
+
 TEST(FastPaths, TwoThreadsFormatAndReduceAlike) {
     std::mt19937_64 rng(kSeed + 7);
     std::vector<BigInt> values, moduli, dividends;
