@@ -115,6 +115,40 @@ TEST(BigIntDifferential, PowerModAndPowerModCachedShortExponents) {
     }
 }
 
+// Moduli of 807 to 809 bits: the squares reach 2^1615 (the remainder's
+// trial-shift line) or 2^1616 (an overflow), which a fast modular power must
+// reproduce exactly as the plain steps do.
+TEST(BigIntDifferential, PowerModAtTheSquareLimit) {
+    const uint64_t seed = TestSeed();
+    SCOPED_TRACE(SeedNote(seed));
+    Rng rng(seed);
+    int withLines = 0;
+    for (int it = 0; it < Iterations(24); ++it) {
+        const unsigned bits = static_cast<unsigned>(Uniform(rng, 807, 809));
+        Mpz mm = RandomMagnitude(rng, bits);
+        mpz_setbit(mm, bits - 1);
+        const BigInt m = BigFromMpz(mm);
+        const BigInt b = BigFromMpz(RandomMagnitude(rng, static_cast<unsigned>(Uniform(rng, 700, 1615))));
+        const BigInt e = BigFromMpz(RandomMagnitude(rng, static_cast<unsigned>(Uniform(rng, 2, 40))));
+        const RefBigInt rb = ToRef(b), re = ToRef(e), rm = ToRef(m);
+        const std::string ctx = Describe(b) + " ^ " + Describe(e) + " mod " + Describe(m);
+        Twin plain = RunBoth([&] { return b.PowerMod(e, m); }, [&] { return rb.PowerMod(re, rm); });
+        ASSERT_TRUE(SameOutcome(plain.ours, plain.ourOut, plain.ref, plain.refOut)) << "PowerMod " << ctx;
+        Twin cached = RunBoth([&] { return b.PowerModCached(e, m); }, [&] { return rb.PowerModCached(re, rm); });
+        ASSERT_TRUE(SameOutcome(cached.ours, cached.ourOut, cached.ref, cached.refOut)) << "PowerModCached " << ctx;
+        if (plain.ours.status == 0) {
+            Mpz v;
+            mpz_powm(v, ToMpz(b), ToMpz(e), mm);
+            ASSERT_TRUE(HasValue(plain.ours, v)) << ctx;
+        }
+        withLines += plain.ourOut.err.empty() ? 0 : 1;
+    }
+    // Most of these runs write lines; a run of this test that saw none tested little.
+    if (Iterations(24) >= 12) {
+        EXPECT_GT(withLines, 0);
+    }
+}
+
 TEST(BigIntDifferential, PowerModFullSizeAgainstGmp) {
     const uint64_t seed = TestSeed();
     SCOPED_TRACE(SeedNote(seed));
@@ -296,6 +330,49 @@ TEST(BigIntDifferential, FactorialPermutationsCombinations) {
             ASSERT_EQ(c.ours.status, 1) << ctx;
         }
     }
+}
+
+// Binomials whose numerator has exactly 1616 bits: the final division by r!
+// writes the trial-shift line.
+TEST(BigIntDifferential, CombinationsWithAFullWidthNumerator) {
+    int cases = 0;
+    for (int r = 2; r <= 120; r += 7) {
+        // The first and the last n (found with GMP) whose falling product of r
+        // factors has 1616 bits; near the last one the product's leading bits
+        // exceed those of r!, so the aligned divisor reaches bit 1615.
+        auto bitsOf = [r](int64_t n) {
+            Mpz v(1L);
+            for (int64_t i = n - r + 1; i <= n; ++i) mpz_mul_ui(v, v, static_cast<unsigned long>(i));
+            return mpz_sizeinbase(v, 2);
+        };
+        auto firstWithBits = [&](size_t bits) {
+            int64_t lo = 2 * r, hi = INT_MAX;  // bitsOf(lo) < bits <= bitsOf(hi)
+            while (hi - lo > 1) {
+                const int64_t mid = lo + (hi - lo) / 2;
+                (bitsOf(mid) >= bits ? hi : lo) = mid;
+            }
+            return hi;
+        };
+        if (bitsOf(2 * r) >= 1616 || bitsOf(INT_MAX) < 1617) continue;
+        const int64_t first = firstWithBits(1616);
+        const int64_t last = firstWithBits(1617) - 1;
+        for (int64_t n : {first, (first + last) / 2, last, last - 1, last + 1}) {
+            const int nn = static_cast<int>(n);
+            BigInt ours;
+            RefBigInt ref;
+            Twin c = RunBoth([&] { return ours.Combinations(nn, r); }, [&] { return ref.Combinations(nn, r); });
+            ASSERT_TRUE(SameOutcome(c.ours, c.ourOut, c.ref, c.refOut)) << "C(" << nn << ", " << r << ")";
+            if (bitsOf(n) <= 1616) {
+                Mpz v;
+                mpz_bin_uiui(v, static_cast<unsigned long>(nn), static_cast<unsigned long>(r));
+                ASSERT_TRUE(HasValue(c.ours, v)) << "C(" << nn << ", " << r << ")";
+            } else {
+                ASSERT_EQ(c.ours.status, 1) << "the numerator overflows: C(" << nn << ", " << r << ")";
+            }
+            cases += c.ourOut.err.empty() ? 0 : 1;
+        }
+    }
+    EXPECT_GT(cases, 0) << "no numerator of 1616 bits was reached";
 }
 
 TEST(BigIntDifferential, BitwiseOperations) {
