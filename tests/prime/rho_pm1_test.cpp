@@ -183,3 +183,28 @@ TEST(Rho, AddendBeyondTheTargetTakesTheLiteralWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+// Failed arithmetic runs on to the end and is reported once: an exponent
+// p^e1 beyond the width, or a target whose residues' squares do not fit.
+TEST(Pm1, ArithmeticErrorIsReportedAtTheEnd) {
+    std::atomic<int> active{RUN_ACTIVE};
+    Mpz wide, odd;
+    mpz_ui_pow_ui(wide.v, 2, 1000);
+    mpz_nextprime(wide.v, wide.v);
+    mpz_set_ui(odd.v, 1000003);  // prime: nothing is found before the power overflows
+    struct Row { const char* what; BigInt n; int e1; };
+    const Row rows[] = {
+        {"p^200 overflows from p = 271 on, odd target", odd.Big(), 200},
+        {"p^200 overflows, even target", BigInt(2 * 1000003), 200},
+        {"a 1000-bit target", wide.Big(), 2},
+    };
+    for (const Row& r : rows) {
+        RecordingPresenter boxes;
+        EXPECT_EQ(E().Pm1(r.n, r.e1, 1, 262144, active), BigInt(-2)) << r.what;
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"p-1法で演算エラー"}) << r.what;
+    }
+}
+
+}  // namespace
