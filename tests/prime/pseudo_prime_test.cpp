@@ -100,3 +100,58 @@ TEST(IsPseudoPrime, TooWideForTheSquaresIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The test as documented, every power from the base, on BigInt operations.
+int LiteralIsPseudoPrime(const BigInt& n, int trials) {
+    const BigInt nMinus1 = n - 1;
+    BigInt d = nMinus1;
+    int s = 0;
+    while (d % 2 == 0) {
+        ++s;
+        d = d / 2;
+    }
+    for (int j = 0; j < trials; ++j) {
+        const BigInt p(g_primeEngine.primes[j]);
+        if (n == p) return 1;
+        if (n.Gcd(p) != 1) return 0;
+        const bool a = p.PowerModCached(d, n) == 1;
+        bool b = false;
+        for (int k = 0; k < s; ++k) {
+            const BigInt e = BigInt(2).Power(k) * d;
+            if (p.PowerModCached(e, n) == nMinus1) b = true;
+        }
+        if (!a && !b) return 0;
+    }
+    return 1;
+}
+
+// Where the squares overflow, the diagnostic lines are those of computing
+// every power from the base: same result, same lines, same order.
+TEST(IsPseudoPrime, OverflowDiagnosticsMatchTheLiteralTest) {
+    struct Row { const char* what; unsigned shift; unsigned long mult; };
+    const Row rows[] = {
+        {"3 * 2^900 + 1: p^3 fits, a later square overflows", 900, 3},
+        {"5 * 2^1200 + 1", 1200, 5},
+        {"2^1000 + 1 plus a wide odd part", 1000, 1},
+    };
+    for (const Row& r : rows) {
+        Mpz n;
+        mpz_set_ui(n.v, r.mult);
+        mpz_mul_2exp(n.v, n.v, r.shift);
+        mpz_add_ui(n.v, n.v, 1);
+        const BigInt big = n.Big();
+        testing::internal::CaptureStderr();
+        const int ours = g_primeEngine.IsPseudoPrime(big, 3);
+        const std::string oursLines = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        const int literal = LiteralIsPseudoPrime(big, 3);
+        const std::string literalLines = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ours, literal) << r.what;
+        EXPECT_FALSE(literalLines.empty()) << r.what << ": the row should overflow";
+        EXPECT_EQ(oursLines, literalLines) << r.what;
+    }
+}
+
+}  // namespace
