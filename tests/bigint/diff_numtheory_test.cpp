@@ -175,9 +175,19 @@ TEST(BigIntDifferential, ModCached) {
     const uint64_t seed = TestSeed();
     SCOPED_TRACE(SeedNote(seed));
     Rng rng(seed);
+    BigInt previous(7);
     for (int it = 0; it < Iterations(120); ++it) {
         const BigInt m = MaybeInvalid(rng, Modulus(rng));
         const RefBigInt rm = ToRef(m);
+        {
+            // Back and forth between two moduli: each switch rebuilds the table.
+            const BigInt x = RandomBig(rng);
+            const RefBigInt rx = ToRef(x), rp = ToRef(previous);
+            Twin back = RunBoth([&] { return x.ModCached(previous); }, [&] { return rx.ModCached(rp); });
+            ASSERT_TRUE(SameOutcome(back.ours, back.ourOut, back.ref, back.refOut))
+                << Describe(x) << " mod the previous " << Describe(previous);
+            previous = m;
+        }
         // Several values per modulus: the table is built once and then reused.
         for (int k = 0; k < 6; ++k) {
             BigInt x = MaybeInvalid(rng, RandomBig(rng));
