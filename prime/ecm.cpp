@@ -107,8 +107,13 @@ bool Aborted(const std::atomic<int>& state) { return state.load(std::memory_orde
 }  // namespace
 
 BigInt PrimeEngine::Ecm(BigInt N, int trials, int smoothness, const std::atomic<int>& state) const {
+    return EcmSeeded(N, trials, smoothness, state, static_cast<uint32_t>(std::time(nullptr)));
+}
+
+BigInt PrimeEngine::EcmSeeded(BigInt N, int trials, int smoothness, const std::atomic<int>& state,
+                              uint32_t seed) const {
     const std::string& multiplier = EcmMultiplier(smoothness);
-    Draws draws(static_cast<uint32_t>(std::time(nullptr)));
+    Draws draws(seed);
     const BigInt s = N.Sqrt();
 
     if (trials > ECM_MAX_TRIALS) {

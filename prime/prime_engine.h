@@ -81,7 +81,10 @@ public:
     /// Adds two points on y^2 = x^3 + a x + b modulo N (doubling when P1 == P2).
     EllipticPoint AddPoints(EllipticPoint P1, EllipticPoint P2, const BigInt& a, const BigInt& N) const;
     /// Elliptic curve method: a factor, 1 when every curve failed, 0 on abort.
+    /// The draws come from a generator seeded with the time in seconds.
     BigInt Ecm(BigInt N, int trials, int smoothness, const std::atomic<int>& state) const;
+    /// Ecm with the draws' generator seeded with `seed`.
+    BigInt EcmSeeded(BigInt N, int trials, int smoothness, const std::atomic<int>& state, uint32_t seed) const;
 
     /// The multiplier lcm(1..B) as upper-case hexadecimal text, B chosen from `smoothness`
     /// (<= 100, <= 1000, <= 10000, else 100000).

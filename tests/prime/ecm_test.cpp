@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
+#include <utility>
 
 #include "prime/prime_engine.h"
 #include "tests/prime/gmp_reference.h"
@@ -141,6 +143,82 @@ TEST(Ecm, SmallTargetsWithFewCurvesTerminate) {
         const BigInt r = E().Ecm(BigInt(n), 10000, 100, active);
         EXPECT_TRUE(r == 1 || (r > 1 && r < n && n % r.ToInt() == 0)) << n;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// rand() of the classic C library: next = next * 1103515245 + 12345, draw = (next / 65536) % 32768.
+class ClassicRand {
+public:
+    explicit ClassicRand(uint32_t seed) : m_next(seed) {}
+    unsigned long Next() {
+        m_next = m_next * 1103515245u + 12345u;
+        return (m_next / 65536u) % 32768u;
+    }
+
+private:
+    uint32_t m_next;
+};
+
+// The whole method in GMP: the same draws, curves, order and walk.
+void ReferenceEcm(mpz_t out, const mpz_t N, int trials, const std::string& multiplier, uint32_t seed) {
+    ClassicRand rng(seed);
+    Mpz s, y0, y2, x0, x3, a, b, t;
+    mpz_sqrt(s.v, N);
+    std::set<std::pair<std::string, std::string>> used;
+    for (int curve = 0; curve < trials; ++curve) {
+        for (;;) {
+            const unsigned long first = rng.Next(), second = rng.Next(), third = rng.Next();
+            mpz_set_ui(y0.v, first * 65536 + second);
+            mpz_tdiv_r(y0.v, y0.v, s.v);
+            mpz_powm_ui(y0.v, y0.v, third, s.v);
+            mpz_mul(y2.v, y0.v, y0.v);
+            mpz_root(x0.v, y2.v, 3);
+            mpz_pow_ui(x3.v, x0.v, 3);
+            mpz_add(t.v, x3.v, x0.v);
+            if (mpz_cmp(t.v, y2.v) > 0) {
+                mpz_sub_ui(x0.v, x0.v, 1);
+                mpz_pow_ui(x3.v, x0.v, 3);
+            }
+            if (mpz_sgn(x0.v) == 0) continue;
+            mpz_sub(a.v, y2.v, x3.v);
+            mpz_tdiv_q(a.v, a.v, x0.v);
+            mpz_mul(t.v, a.v, x0.v);
+            mpz_sub(b.v, y2.v, x3.v);
+            mpz_sub(b.v, b.v, t.v);
+            if (used.insert({gmpref::Decimal(a.v), gmpref::Decimal(b.v)}).second) break;
+        }
+        if (gmpref::EcmCurve(out, N, a.v, x0.v, y0.v, multiplier)) return;
+    }
+    mpz_set_ui(out, 1);
+}
+
+TEST(Ecm, AgreesWithGmpOnTheSameDraws) {
+    std::atomic<int> active{RUN_ACTIVE};
+    RecordingPresenter boxes;
+    gmp_randstate_t rng;
+    gmp_randinit_default(rng);
+    gmp_randseed_ui(rng, 1234);
+    Mpz p, q, n, expected;
+    int found = 0;
+    for (int i = 0; i < 24; ++i) {
+        mpz_urandomb(p.v, rng, 14 + static_cast<unsigned long>(i % 8) * 3);
+        mpz_nextprime(p.v, p.v);
+        mpz_urandomb(q.v, rng, 40 + static_cast<unsigned long>(i % 5) * 20);
+        mpz_nextprime(q.v, q.v);
+        mpz_mul(n.v, p.v, q.v);
+        const int smoothness = i % 3 == 0 ? 100 : 1000;
+        const uint32_t seed = 1000u + static_cast<uint32_t>(i) * 7919u;
+        ReferenceEcm(expected.v, n.v, 20, g_primeEngine.EcmMultiplier(smoothness), seed);
+        ASSERT_EQ(E().EcmSeeded(n.Big(), 20, smoothness, active, seed), expected.Big())
+            << gmpref::Decimal(n.v) << " seed " << seed << " B " << smoothness;
+        if (mpz_cmp_ui(expected.v, 1) > 0) ++found;
+    }
+    gmp_randclear(rng);
+    EXPECT_GT(found, 6) << "the rows should exercise found factors";
+    EXPECT_LT(found, 24) << "and curves that find nothing";
 }
 
 }  // namespace
