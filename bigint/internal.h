@@ -23,10 +23,14 @@ inline void Load(const BigInt& x, u64* w, int* n) {
     int t = x.top;
     if (t < 0) t = 0;
     if (t > BIGINT_LIMBS - 1) t = BIGINT_LIMBS - 1;  // a top set out of range reads no further
-    // One fixed-size copy of all limbs, then the limbs above top are masked:
-    // cheaper than a copy of variable length.
-    std::memcpy(w, x.limbs, sizeof x.limbs);
+    // Only the words in use, by 8-byte loads at the offsets StoreRaw writes
+    // (so a value just stored is forwarded, not re-read from memory). Words
+    // 0..24 lie inside the 202 limb bytes; word 25 holds only limb 100.
+    const auto* src = reinterpret_cast<const unsigned char*>(x.limbs);
     const int nw = t / 4 + 1;
+    const int full = nw < 25 ? nw : 25;
+    for (int i = 0; i < full; ++i) std::memcpy(&w[i], src + 8 * i, 8);
+    if (nw == 26) w[25] = x.limbs[100];
     const int bits = (t % 4 + 1) * 16;
     if (bits < 64) w[nw - 1] &= (u64{1} << bits) - 1;
     *n = Norm(w, nw);

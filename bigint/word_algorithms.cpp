@@ -48,6 +48,21 @@ inline u64 ISqrtWord(u64 v) {
     return s;
 }
 
+/// floor(sqrt(v)) for v < 2^128.
+inline u64 ISqrtDoubleWord(u128 v) {
+    if ((v >> 64) == 0) return ISqrtWord(static_cast<u64>(v));
+    // A double start is good to about 2^12; one Newton step from it lands
+    // within one, the loops settle the rest.
+    const double d = std::sqrt(static_cast<double>(v));
+    u64 s = d >= 18446744073709551615.0 ? ~u64{0} : static_cast<u64>(d);
+    if (s == 0) s = 1;
+    const u128 y = (static_cast<u128>(s) + v / s) / 2;
+    s = (y >> 64) ? ~u64{0} : static_cast<u64>(y);
+    while (static_cast<u128>(s) * s > v) --s;
+    while (s != ~u64{0} && static_cast<u128>(s + 1) * (s + 1) <= v) ++s;
+    return s;
+}
+
 /// r = a mod 2^bits.
 int LowBits(u64* r, const u64* a, int an, int bits) {
     const int w = bits / 64, b = bits % 64;
@@ -69,18 +84,19 @@ int ShiftOr(u64* r, const u64* a, int an, int bits, const u64* lo, int ln) {
 }
 
 /// Square root with remainder (Zimmermann's recursive step) of A, where
-/// 2^(4k-2) <= A < 2^(4k) and k is at most 16 or even at every level: A is
+/// 2^(4k-2) <= A < 2^(4k) and k is at most 32 or even at every level: A is
 /// split into four k-bit digits, the root of the top two gives the top half
 /// of the root, one division by twice it the bottom half.
 void SqrtRem(u64* s, int* sn, u64* r, int* rn, const u64* A, int An, int k) {
-    if (k <= 16) {
-        const u64 v = An ? A[0] : 0;
-        const u64 root = ISqrtWord(v);
-        const u64 rem = v - root * root;
+    if (k <= 32) {
+        const u128 v = An == 0 ? 0 : (An == 1 ? A[0] : (static_cast<u128>(A[1]) << 64) | A[0]);
+        const u64 root = ISqrtDoubleWord(v);
+        const u128 rem = v - static_cast<u128>(root) * root;
         s[0] = root;
         *sn = root ? 1 : 0;
-        r[0] = rem;
-        *rn = rem ? 1 : 0;
+        r[0] = static_cast<u64>(rem);
+        r[1] = static_cast<u64>(rem >> 64);
+        *rn = Norm(r, 2);
         return;
     }
     u64 hi[WORDS2], s1[WORDS2], r1[WORDS2];
@@ -152,14 +168,14 @@ void SqrtRem(u64* s, int* sn, u64* r, int* rn, const u64* A, int An, int k) {
 
 int ISqrt(u64* r, const u64* a, int an) {
     const int bl = BitLen(a, an);
-    if (bl <= 64) {
-        r[0] = ISqrtWord(an ? a[0] : 0);
+    if (bl <= 128) {
+        r[0] = ISqrtDoubleWord(an == 0 ? 0 : (an == 1 ? a[0] : (static_cast<u128>(a[1]) << 64) | a[0]));
         return r[0] ? 1 : 0;
     }
-    // k = c * 2^j with 4k >= bl and c <= 16, so the halving reaches the
-    // one-word case; a is scaled by 4^e to 4k - 1 or 4k bits.
+    // k = c * 2^j with 4k >= bl and c <= 32, so the halving reaches the
+    // two-word case; a is scaled by 4^e to 4k - 1 or 4k bits.
     int j = 0;
-    while ((64 << j) < bl) ++j;
+    while ((128 << j) < bl) ++j;
     const int c = (bl + (4 << j) - 1) / (4 << j);
     const int k = c << j;
     const int e = (4 * k - bl) / 2;
