@@ -106,277 +106,147 @@ InversePairs& Inverses() {
 }
 
 // ---- Benchmarks -------------------------------------------------------------
-// Each pair below does the same work on the same operands.
+// Each pair below does the same work on the same operands; `body(i)` is one
+// operation on the i-th operands of the pools.
 
-void MulOurs(benchmark::State& s) {
+template <class Body>
+void Cycle(benchmark::State& s, Body body) {
     int i = 0;
     for (auto _ : s) {
-        BigInt r = P800a().b[i] * P800b().b[i];
-        benchmark::DoNotOptimize(r);
+        body(i);
         i = (i + 1) % kPool;
     }
-}
-void MulGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_mul(r, P800a().g[i], P800b().g[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
 }
 
-void DivOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
-        BigInt q = P1600().b[i] / P800a().b[i];
-        benchmark::DoNotOptimize(q);
-        i = (i + 1) % kPool;
-    }
-}
-void DivGmp(benchmark::State& s) {
-    mpz_t q;
-    mpz_init(q);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_tdiv_q(q, P1600().g[i], P800a().g[i]);
-        benchmark::DoNotOptimize(q);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(q);
+/// A GMP result variable for the loops.
+struct Result {
+    mpz_t v;
+    Result() { mpz_init(v); }
+    ~Result() { mpz_clear(v); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+};
+
+template <class Op>
+void Ours(benchmark::State& s, Op op) {
+    Cycle(s, [&](int i) {
+        BigInt r = op(i);
+        benchmark::DoNotOptimize(r);
+    });
 }
 
-void ModOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
-        BigInt r = P1600().b[i] % P800a().b[i];
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
+template <class Op>
+void Gmp(benchmark::State& s, Op op) {
+    Result r;
+    Cycle(s, [&](int i) {
+        op(r.v, i);
+        benchmark::DoNotOptimize(r.v);
+    });
 }
-void ModGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_tdiv_r(r, P1600().g[i], P800a().g[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
-}
+
+void MulOurs(benchmark::State& s) { Ours(s, [](int i) { return P800a().b[i] * P800b().b[i]; }); }
+void MulGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int i) { mpz_mul(r, P800a().g[i], P800b().g[i]); }); }
+
+void DivOurs(benchmark::State& s) { Ours(s, [](int i) { return P1600().b[i] / P800a().b[i]; }); }
+void DivGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int i) { mpz_tdiv_q(r, P1600().g[i], P800a().g[i]); }); }
+
+void ModOurs(benchmark::State& s) { Ours(s, [](int i) { return P1600().b[i] % P800a().b[i]; }); }
+void ModGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int i) { mpz_tdiv_r(r, P1600().g[i], P800a().g[i]); }); }
 
 // Quotient and remainder: two calls for us (the interface has no combined
 // division), one for GMP; its goal is therefore that of two calls.
 void DivModOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
+    Cycle(s, [](int i) {
         BigInt q = P1600().b[i] / P800a().b[i];
         BigInt r = P1600().b[i] % P800a().b[i];
         benchmark::DoNotOptimize(q);
         benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
+    });
 }
 void DivModGmp(benchmark::State& s) {
-    mpz_t q, r;
-    mpz_init(q);
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_tdiv_qr(q, r, P1600().g[i], P800a().g[i]);
-        benchmark::DoNotOptimize(q);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(q);
-    mpz_clear(r);
+    Result q, r;
+    Cycle(s, [&](int i) {
+        mpz_tdiv_qr(q.v, r.v, P1600().g[i], P800a().g[i]);
+        benchmark::DoNotOptimize(q.v);
+        benchmark::DoNotOptimize(r.v);
+    });
 }
 
 void ToStringOurs(benchmark::State& s, int radix) {
     char buf[BIGINT_TEXT_SIZE];
     BigInt warm = P1600().b[0];
     warm.ToString(buf, static_cast<uint16_t>(radix));  // the radix power table is built once per radix
-    int i = 0;
-    for (auto _ : s) {
+    Cycle(s, [&](int i) {
         BigInt x = P1600().b[i];
         benchmark::DoNotOptimize(x.ToString(buf, static_cast<uint16_t>(radix)));
-        i = (i + 1) % kPool;
-    }
+    });
 }
 void ToStringGmp(benchmark::State& s, int radix) {
     char buf[BIGINT_TEXT_SIZE];
-    int i = 0;
-    for (auto _ : s) {
-        benchmark::DoNotOptimize(mpz_get_str(buf, radix, P1600().g[i]));
-        i = (i + 1) % kPool;
-    }
+    Cycle(s, [&](int i) { benchmark::DoNotOptimize(mpz_get_str(buf, radix, P1600().g[i])); });
 }
 
 std::vector<std::string>& DecimalTexts() {
     static std::vector<std::string> texts = [] {
         std::vector<std::string> t;
-        mpz_t v, lo;
-        mpz_init(v);
-        mpz_init(lo);
-        mpz_ui_pow_ui(lo, 10, 479);
+        Result v, lo;
+        mpz_ui_pow_ui(lo.v, 10, 479);
         for (int i = 0; i < kPool; ++i) {
-            Source().Random(v, 1590);
-            mpz_mod(v, v, lo);
-            mpz_add(v, v, lo);  // exactly 480 digits, below 2^1600
+            Source().Random(v.v, 1590);
+            mpz_mod(v.v, v.v, lo.v);
+            mpz_add(v.v, v.v, lo.v);  // exactly 480 digits, below 2^1600
             std::string s(490, '\0');
-            mpz_get_str(s.data(), 10, v);
+            mpz_get_str(s.data(), 10, v.v);
             s.resize(strlen(s.c_str()));
             t.push_back(s);
         }
-        mpz_clear(v);
-        mpz_clear(lo);
         return t;
     }();
     return texts;
 }
 
 void FromStringOurs(benchmark::State& s) {
-    int i = 0;
     BigInt x;
-    for (auto _ : s) {
+    Cycle(s, [&](int i) {
         benchmark::DoNotOptimize(x.FromString(DecimalTexts()[i].c_str(), 10));
         benchmark::DoNotOptimize(x);
-        i = (i + 1) % kPool;
-    }
+    });
 }
 void FromStringGmp(benchmark::State& s) {
-    mpz_t x;
-    mpz_init(x);
-    int i = 0;
-    for (auto _ : s) {
-        benchmark::DoNotOptimize(mpz_set_str(x, DecimalTexts()[i].c_str(), 10));
-        benchmark::DoNotOptimize(x);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(x);
+    Gmp(s, [](mpz_t r, int i) { mpz_set_str(r, DecimalTexts()[i].c_str(), 10); });
 }
 
-// The modular powers keep one modulus per benchmark (as the prime engine does),
-// with base and exponent from the pools.
+// The cached modular power keeps one modulus (as the prime engine does); the
+// plain one changes modulus every call. Base and exponent come from the pools.
 void PowerModCachedOurs(benchmark::State& s) {
-    const BigInt& m = P800odd().b[0];
-    int i = 0;
-    for (auto _ : s) {
-        BigInt r = P800a().b[i].PowerModCached(P800b().b[i], m);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-}
-void PowerModOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
-        BigInt r = P800a().b[i].PowerMod(P800b().b[i], P800odd().b[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
+    Ours(s, [](int i) { return P800a().b[i].PowerModCached(P800b().b[i], P800odd().b[0]); });
 }
 void PowerModCachedGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[0]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
+    Gmp(s, [](mpz_t r, int i) { mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[0]); });
+}
+void PowerModOurs(benchmark::State& s) {
+    Ours(s, [](int i) { return P800a().b[i].PowerMod(P800b().b[i], P800odd().b[i]); });
 }
 void PowerModGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
+    Gmp(s, [](mpz_t r, int i) { mpz_powm(r, P800a().g[i], P800b().g[i], P800odd().g[i]); });
 }
 
-void GcdOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
-        BigInt r = P800a().b[i].Gcd(P800b().b[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-}
-void GcdGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_gcd(r, P800a().g[i], P800b().g[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
-}
+void GcdOurs(benchmark::State& s) { Ours(s, [](int i) { return P800a().b[i].Gcd(P800b().b[i]); }); }
+void GcdGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int i) { mpz_gcd(r, P800a().g[i], P800b().g[i]); }); }
 
 void ModInverseOurs(benchmark::State& s) {
-    int i = 0;
     BigInt r;
-    for (auto _ : s) {
-        r.ModInverse(Inverses().ba[i], Inverses().bm[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
+    Ours(s, [&](int i) { return r.ModInverse(Inverses().ba[i], Inverses().bm[i]); });
 }
 void ModInverseGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        benchmark::DoNotOptimize(mpz_invert(r, Inverses().a[i], Inverses().m[i]));
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
+    Gmp(s, [](mpz_t r, int i) { mpz_invert(r, Inverses().a[i], Inverses().m[i]); });
 }
 
-void SqrtOurs(benchmark::State& s) {
-    int i = 0;
-    for (auto _ : s) {
-        BigInt r = P1600().b[i].Sqrt();
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-}
-void SqrtGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    int i = 0;
-    for (auto _ : s) {
-        mpz_sqrt(r, P1600().g[i]);
-        benchmark::DoNotOptimize(r);
-        i = (i + 1) % kPool;
-    }
-    mpz_clear(r);
-}
+void SqrtOurs(benchmark::State& s) { Ours(s, [](int i) { return P1600().b[i].Sqrt(); }); }
+void SqrtGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int i) { mpz_sqrt(r, P1600().g[i]); }); }
 
-void FactorialOurs(benchmark::State& s) {
-    const BigInt n(247);
-    for (auto _ : s) {
-        BigInt r = n.Factorial();
-        benchmark::DoNotOptimize(r);
-    }
-}
-void FactorialGmp(benchmark::State& s) {
-    mpz_t r;
-    mpz_init(r);
-    for (auto _ : s) {
-        mpz_fac_ui(r, 247);
-        benchmark::DoNotOptimize(r);
-    }
-    mpz_clear(r);
-}
+void FactorialOurs(benchmark::State& s) { Ours(s, [](int) { return BigInt(247).Factorial(); }); }
+void FactorialGmp(benchmark::State& s) { Gmp(s, [](mpz_t r, int) { mpz_fac_ui(r, 247); }); }
 
 // ---- Registration and the ratio table ------------------------------------------
 struct Pair {

@@ -23,14 +23,6 @@ struct Job {
     std::vector<BigInt> powers;         // expected PowerModCached results (GMP)
 };
 
-std::string GmpText(const Mpz& v, int radix) {
-    std::string s(mpz_sizeinbase(v, radix) + 2, '\0');
-    mpz_get_str(s.data(), radix, v);
-    s.resize(strlen(s.c_str()));
-    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 Job MakeJob(Rng& rng, std::initializer_list<uint16_t> radixCycle, unsigned modulusBits, int count) {
     Job job;
     Mpz m = RandomMagnitude(rng, modulusBits);

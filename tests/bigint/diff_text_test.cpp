@@ -12,14 +12,6 @@
 namespace bigint_test {
 namespace {
 
-std::string GmpText(const Mpz& v, int radix) {
-    std::string s(mpz_sizeinbase(v, radix) + 2, '\0');
-    mpz_get_str(s.data(), radix, v);
-    s.resize(strlen(s.c_str()));
-    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 uint16_t FormatRadix(Rng& rng) {
     switch (Uniform(rng, 0, 19)) {
         case 0:

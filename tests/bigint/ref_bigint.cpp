@@ -36,6 +36,14 @@ void DivisionByZero() {
     ShowMessageBox("0で除算しました.");
 }
 
+// The sign of a bitwise result: mode 1 the operation on the signs, mode 2 the
+// left operand's sign, any other mode 0.
+int32_t ModeSign(int signMode, int32_t fromSigns, int32_t leftSign) {
+    if (signMode == 1) return fromSigns;
+    if (signMode == 2) return leftSign;
+    return 0;
+}
+
 // Index 0..15 of the highest set bit of a non-zero limb.
 int HighBit(uint16_t limb) {
     int k = 15;
@@ -462,43 +470,30 @@ RefBigInt RefBigInt::Power(const RefBigInt& e) const {
 }
 
 RefBigInt RefBigInt::PowerMod(const RefBigInt& e, const RefBigInt& m) const {
-    const RefBigInt& b = *this;
-    if (b.status == 1 || e.status == 1 || m.status == 1 || b.sign == 1 || e.sign == 1 || m.sign == 1 ||
-        IsZero(m))
-        return Invalid();
-    RefBigInt t = b % m;
-    RefBigInt p = 1;
-    for (int k = e.top; k >= 0; --k) {
-        for (uint32_t mask = 0x8000; mask != 0; mask >>= 1) {
-            p = p * p;
-            if (p.status == 1) return Invalid();
-            p = p % m;
-            if (e.limbs[k] & mask) {
-                p = p * t;
-                if (p.status == 1) return Invalid();
-                p = p % m;
-            }
-        }
-    }
-    return p;
+    return PowerModBy(e, m, [](const RefBigInt& v, const RefBigInt& mod) { return v % mod; });
 }
 
 RefBigInt RefBigInt::PowerModCached(const RefBigInt& e, const RefBigInt& m) const {
+    return PowerModBy(e, m, [](const RefBigInt& v, const RefBigInt& mod) { return v.ModCached(mod); });
+}
+
+RefBigInt RefBigInt::PowerModBy(const RefBigInt& e, const RefBigInt& m,
+                                RefBigInt (*reduce)(const RefBigInt&, const RefBigInt&)) const {
     const RefBigInt& b = *this;
     if (b.status == 1 || e.status == 1 || m.status == 1 || b.sign == 1 || e.sign == 1 || m.sign == 1 ||
         IsZero(m))
         return Invalid();
-    RefBigInt t = b.ModCached(m);
+    RefBigInt t = reduce(b, m);
     RefBigInt p = 1;
     for (int k = e.top; k >= 0; --k) {
         for (uint32_t mask = 0x8000; mask != 0; mask >>= 1) {
             p = p * p;
             if (p.status == 1) return Invalid();
-            p = p.ModCached(m);
+            p = reduce(p, m);
             if (e.limbs[k] & mask) {
                 p = p * t;
                 if (p.status == 1) return Invalid();
-                p = p.ModCached(m);
+                p = reduce(p, m);
             }
         }
     }
@@ -641,12 +636,7 @@ RefBigInt RefBigInt::And(const RefBigInt& y, int signMode) const {
     int t = n;
     while (t >= 1 && r.limbs[t] == 0) --t;
     r.top = static_cast<int8_t>(t);
-    if (signMode == 1)
-        r.sign = (x.sign != 0 && y.sign != 0) ? 1 : 0;
-    else if (signMode == 2)
-        r.sign = x.sign;
-    else
-        r.sign = 0;
+    r.sign = ModeSign(signMode, (x.sign != 0 && y.sign != 0) ? 1 : 0, x.sign);
     return r;
 }
 
@@ -660,12 +650,7 @@ RefBigInt RefBigInt::Or(const RefBigInt& y, int signMode) const {
     int n = x.top > y.top ? x.top : y.top;
     for (int i = 0; i <= n; ++i) r.limbs[i] = static_cast<uint16_t>(x.limbs[i] | y.limbs[i]);
     r.top = static_cast<int8_t>(n);
-    if (signMode == 1)
-        r.sign = (x.sign != 0 || y.sign != 0) ? 1 : 0;
-    else if (signMode == 2)
-        r.sign = x.sign;
-    else
-        r.sign = 0;
+    r.sign = ModeSign(signMode, (x.sign != 0 || y.sign != 0) ? 1 : 0, x.sign);
     return r;
 }
 
@@ -674,12 +659,7 @@ RefBigInt RefBigInt::Xor(const RefBigInt& y, int signMode) const {
     RefBigInt p = x.Or(y, 0);
     RefBigInt a = x.And(y, 0);
     RefBigInt r = p - a;
-    if (signMode == 1)
-        r.sign = x.sign != y.sign ? 1 : 0;
-    else if (signMode == 2)
-        r.sign = x.sign;
-    else
-        r.sign = 0;
+    r.sign = ModeSign(signMode, x.sign != y.sign ? 1 : 0, x.sign);
     return r;
 }
 

@@ -111,6 +111,9 @@ public:
 private:
     /// Steps 7.1 to 7.4 of the long division on the magnitudes.
     static void LongDivide(const RefBigInt& a, const RefBigInt& b, RefBigInt& q, RefBigInt& rem);
+    /// PowerMod with every reduction (the first of the base included) done by `reduce`.
+    RefBigInt PowerModBy(const RefBigInt& exponent, const RefBigInt& modulus,
+                         RefBigInt (*reduce)(const RefBigInt&, const RefBigInt&)) const;
     /// Sum over the limbs of v of ModCacheTable[i] * limbs[i].
     static RefBigInt CachedSum(const RefBigInt& v);
 };

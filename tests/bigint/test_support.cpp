@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,14 @@ Mpz ToMpz(const BigInt& x) { return LimbsToMpz(x); }
 Mpz ToMpz(const RefBigInt& x) { return LimbsToMpz(x); }
 BigInt BigFromMpz(const Mpz& v) { return LimbsFromMpz<BigInt>(v); }
 RefBigInt RefFromMpz(const Mpz& v) { return LimbsFromMpz<RefBigInt>(v); }
+
+std::string GmpText(const Mpz& v, int radix) {
+    std::string s(mpz_sizeinbase(v, radix) + 2, '\0');
+    mpz_get_str(s.data(), radix, v);
+    s.resize(strlen(s.c_str()));
+    for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
 
 Mpz Pow2(unsigned k) {
     Mpz v;

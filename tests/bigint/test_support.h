@@ -50,6 +50,8 @@ Mpz ToMpz(const RefBigInt& x);
 /// |v| must be below 2^1616. Normal form, status 0.
 BigInt BigFromMpz(const Mpz& v);
 RefBigInt RefFromMpz(const Mpz& v);
+/// v in `radix` with GMP, uppercase digits, "-" for a negative value.
+std::string GmpText(const Mpz& v, int radix);
 /// 2^k as a GMP integer.
 Mpz Pow2(unsigned k);
 
