@@ -155,6 +155,8 @@ TEST(FastPaths, InverseAroundTheCofactorLimit) {
         {1616, 1599, 1, 0, 1}, {1616, 1600, 0, 0, 0},  // |m| below and at 2^1600
         {1616, 1616, 0, 0, 0}, {1500, 1610, 0, 0, 1},  {1616, 2, 0, 2, 0},
         {1, 1600, 0, 0, 0},    {700, 701, 0, 0, 1},    {0, 900, 0, 0, 1},
+        // One-word moduli take word-sized steps.
+        {1616, 64, 0, 0, 1},   {64, 63, 0, 0, 0},      {40, 64, 0, 1, 1},   {200, 17, 0, 0, 0},
     };
     for (const Row& row : rows) {
         for (int it = 0; it < 3; ++it) {
