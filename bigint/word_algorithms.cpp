@@ -4,6 +4,7 @@
 
 #include "bigint/word_algorithms.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -500,12 +501,19 @@ int Gcd(u64* g, const u64* a, int an, const u64* b, int bn) {
         Copy(g, U, un);
         return un;
     }
+    // One word left: a remainder, then the binary method (shifts and
+    // subtractions instead of a divide per step).
     u64 x = R[0];
     u64 y = Mod1(U, un, x);
-    while (y) {
-        const u64 t = x % y;
-        x = y;
-        y = t;
+    if (y != 0) {
+        const int shift = std::countr_zero(x | y);
+        x >>= std::countr_zero(x);
+        do {
+            y >>= std::countr_zero(y);
+            if (x > y) std::swap(x, y);
+            y -= x;
+        } while (y != 0);
+        x <<= shift;
     }
     g[0] = x;
     return 1;
