@@ -123,12 +123,19 @@ class CalcDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QApplication::clipboard()->clear();
+        OpenWindow();
+        answerer = std::make_unique<ModalAnswerer>();
+    }
+
+    // A fresh main window with the start values, shown and active.
+    void OpenWindow() {
         dlg = std::make_unique<CalcDlg>();
         dlg->Engine().OnStartUp();
         dlg->show();
-        QApplication::setActiveWindow(dlg.get());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-        answerer = std::make_unique<ModalAnswerer>();
+        dlg->activateWindow();
+        QApplication::setActiveWindow(dlg.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
     }
 
     void TearDown() override {
@@ -478,11 +485,7 @@ TEST_F(CalcDlgTest, KeyboardFilterTable) {
         {10, "12{Space}", "0", "0", "0", " "},  // Space presses the focused "C"
     };
     for (const Row& row : rows) {
-        dlg = std::make_unique<CalcDlg>();
-        dlg->Engine().OnStartUp();
-        dlg->show();
-        QApplication::setActiveWindow(dlg.get());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        OpenWindow();
         SetRadix(row.radix);
         Type(row.keys);
         const std::string keys = std::string(row.keys) + " radix " + std::to_string(row.radix);
@@ -623,11 +626,7 @@ TEST_F(CalcDlgTest, PasteIntoMainDisplayThroughItsOwnEditMenu) {
         {10, "5", "1 2", {{"Kalvora", "不正な文字が入力されました."}, {"Kalvora", "5"}}, "5", "+1=", "6"},
     };
     for (const Row& row : rows) {
-        dlg = std::make_unique<CalcDlg>();
-        dlg->Engine().OnStartUp();
-        dlg->show();
-        QApplication::setActiveWindow(dlg.get());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        OpenWindow();
         SetRadix(row.radix);
         Type(row.before);
         auto* edit = qobject_cast<QPlainTextEdit*>(Control(IDC_VALUE));
@@ -675,11 +674,7 @@ TEST_F(CalcDlgTest, ClipboardCopyAndPaste) {
         {"1", 10, 1058, "7x", nullptr, "1", "0", {{"Kalvora", "クリップボードの値が正しくありません"}}},
     };
     for (const Row& row : rows) {
-        dlg = std::make_unique<CalcDlg>();
-        dlg->Engine().OnStartUp();
-        dlg->show();
-        QApplication::setActiveWindow(dlg.get());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        OpenWindow();
         Type(row.keys);
         SetRadix(row.radix);
         if (row.clipboard != nullptr) QApplication::clipboard()->setText(QString::fromUtf8(row.clipboard));
@@ -743,11 +738,7 @@ TEST_F(CalcDlgTest, ModulusDialogOkRestoreAndCancel) {
         {10, "", true, "2", {}, "", 0},       // the empty text is 0
     };
     for (const Row& row : rows) {
-        dlg = std::make_unique<CalcDlg>();
-        dlg->Engine().OnStartUp();
-        dlg->show();
-        QApplication::setActiveWindow(dlg.get());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        OpenWindow();
         SetRadix(row.radix);
         WithDialog(
             [&](QDialog* d) {
