@@ -44,10 +44,12 @@ int32_t ModeSign(int signMode, int32_t fromSigns, int32_t leftSign) {
     return 0;
 }
 
-// Index 0..15 of the highest set bit of a non-zero limb.
+// Index 0..15 of the highest set bit of a limb; -1 for a zero limb (a base
+// out of normal form, which Sqrt builds while it tries bits under a top
+// limb that stays zero for a radicand with an unusual sign value).
 int HighBit(uint16_t limb) {
     int k = 15;
-    while (((limb >> k) & 1) == 0) --k;
+    while (k >= 0 && ((limb >> k) & 1) == 0) --k;
     return k;
 }
 
