@@ -33,7 +33,8 @@ QLabel* IconLabel(const QString& path, int id, QWidget* parent) {
 
 AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(TXT_CAPTION));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
 
     auto* version = new QLabel(QString::fromUtf8(TXT_VERSION), this);
     auto* origin = new QLabel(QString::fromUtf8(TXT_ORIGIN), this);
@@ -53,13 +54,14 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
     auto* right = new QVBoxLayout;
     right->addWidget(ok);
     right->addStretch(1);
-    right->addWidget(IconLabel(QStringLiteral(":/kalvora/icons/sieve.png"), IDC_ICON_SECOND, this), 0,
-                     Qt::AlignHCenter);
+    right->addWidget(IconLabel(QStringLiteral(":/kalvora/icons/sieve.png"), IDC_ICON_SECOND, this),
+                     0, Qt::AlignHCenter);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 14, 14, 14);
     row->setSpacing(14);
-    row->addWidget(IconLabel(QStringLiteral(":/kalvora/icons/kalvora.png"), IDC_ICON_PROGRAM, this), 0, Qt::AlignTop);
+    row->addWidget(IconLabel(QStringLiteral(":/kalvora/icons/kalvora.png"), IDC_ICON_PROGRAM, this),
+                   0, Qt::AlignTop);
     row->addLayout(texts, 1);
     row->addLayout(right);
     layout()->setSizeConstraint(QLayout::SetFixedSize);

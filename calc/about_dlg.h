@@ -6,6 +6,6 @@
 
 class AboutDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutDlg(QWidget* parent = nullptr);
 };

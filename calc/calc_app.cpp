@@ -13,18 +13,29 @@ namespace {
 
 CalcVirtualKey VirtualKey(int qtKey) {
     switch (qtKey) {
-        case Qt::Key_Backspace: return VKEY_BACKSPACE;
+        case Qt::Key_Backspace:
+            return VKEY_BACKSPACE;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return VKEY_ENTER;
-        case Qt::Key_Escape: return VKEY_ESCAPE;
-        case Qt::Key_Delete: return VKEY_DELETE;
-        case Qt::Key_F2: return VKEY_F2;
-        case Qt::Key_F3: return VKEY_F3;
-        case Qt::Key_F4: return VKEY_F4;
-        case Qt::Key_F5: return VKEY_F5;
-        case Qt::Key_F6: return VKEY_F6;
-        case Qt::Key_F10: return VKEY_F10;
-        default: return VKEY_OTHER;
+        case Qt::Key_Enter:
+            return VKEY_ENTER;
+        case Qt::Key_Escape:
+            return VKEY_ESCAPE;
+        case Qt::Key_Delete:
+            return VKEY_DELETE;
+        case Qt::Key_F2:
+            return VKEY_F2;
+        case Qt::Key_F3:
+            return VKEY_F3;
+        case Qt::Key_F4:
+            return VKEY_F4;
+        case Qt::Key_F5:
+            return VKEY_F5;
+        case Qt::Key_F6:
+            return VKEY_F6;
+        case Qt::Key_F10:
+            return VKEY_F10;
+        default:
+            return VKEY_OTHER;
     }
 }
 
@@ -63,7 +74,8 @@ char32_t TypedCharacter(const QKeyEvent* event, bool ctrlDown) {
         if (ctrlDown) return ch;  // a control code typed with Ctrl
         return 0;
     }
-    if (ctrlDown && event->key() >= 0x20 && event->key() <= 0x7E) return static_cast<char32_t>(event->key());
+    if (ctrlDown && event->key() >= 0x20 && event->key() <= 0x7E)
+        return static_cast<char32_t>(event->key());
     return 0;
 }
 
@@ -78,7 +90,8 @@ CalcApp::CalcApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The program speaks Japanese: Qt's own texts (edit menus, box buttons) too.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     m_qtTranslator = new QTranslator(this);
-    if (m_qtTranslator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (m_qtTranslator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"),
+                             QStringLiteral("_"),
                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(m_qtTranslator);
 
@@ -109,7 +122,8 @@ bool CalcApp::InitInstance(CalcDlg& dlg) {
 bool CalcApp::notify(QObject* receiver, QEvent* event) {
     if (event->type() == QEvent::KeyPress && m_mainWindow != nullptr && receiver->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(receiver);
-        if (widget->window() == m_mainWindow && FilterKey(static_cast<QKeyEvent*>(event))) return true;
+        if (widget->window() == m_mainWindow && FilterKey(static_cast<QKeyEvent*>(event)))
+            return true;
     }
     return QApplication::notify(receiver, event);
 }
@@ -130,8 +144,10 @@ bool CalcApp::FilterKey(QKeyEvent* event) {
         mapping = MapCharacter(ch, ctrlDown, dlg->Engine().m_radix);
     }
     switch (mapping.action) {
-        case KeyMapping::PASS_ON: return false;
-        case KeyMapping::CONSUME: return true;
+        case KeyMapping::PASS_ON:
+            return false;
+        case KeyMapping::CONSUME:
+            return true;
         case KeyMapping::PRESS:
             dlg->PressButton(mapping.buttonId);
             return true;

@@ -16,7 +16,7 @@ class QTranslator;
 
 class CalcApp : public QApplication {
     Q_OBJECT
-public:
+  public:
     CalcApp(int& argc, char** argv);
     ~CalcApp() override;
 
@@ -33,7 +33,7 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-private:
+  private:
     /// The keyboard filter for one key press addressed to the main window.
     /// Returns true when the key is consumed.
     bool FilterKey(QKeyEvent* event);

@@ -1,7 +1,5 @@
 #include "calc/calc_dlg.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -20,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "calc/about_dlg.h"
 #include "calc/calc_app.h"
@@ -69,6 +68,7 @@ struct KeypadKey {
 };
 constexpr int KEYPAD_ROWS = 5;
 constexpr int KEYPAD_COLUMNS = 9;
+// clang-format off
 constexpr KeypadKey KEYPAD[KEYPAD_ROWS][KEYPAD_COLUMNS] = {
     {{"", 0}, {"Back", ID_BACK}, {"CE", ID_CE}, {"C", ID_C}, {"AC", ID_AC},
      {"√X", ID_SQRT}, {"Y√X", ID_ROOT}, {"X^2", ID_SQUARE}, {"X^Y", ID_POW}},
@@ -81,13 +81,16 @@ constexpr KeypadKey KEYPAD[KEYPAD_ROWS][KEYPAD_COLUMNS] = {
     {{"M+", ID_MPLUS}, {"0", 2000}, {"F", 2015}, {"E", 2014}, {"D", 2013},
      {"+", ID_ADD}, {"+/-", ID_PLUSMINUS}, {"=", ID_EQUALS}, {"", -1}},
 };
+// clang-format on
 
 constexpr int DISPLAY_MAX_LENGTH = 1617;
 constexpr int OPERATOR_MAX_LENGTH = 5;
 constexpr int PRESS_MILLISECONDS = 20;
 
 QString Utf8(const char* s) { return QString::fromUtf8(s); }
-QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Utf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Dialog units of the window's font: a quarter of the average character
 // width across, an eighth of the line height down.
@@ -96,7 +99,9 @@ struct DialogUnits {
     double y;
     explicit DialogUnits(const QFont& font) {
         QFontMetricsF fm(font);
-        x = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
+        x = fm.horizontalAdvance(
+                QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+            52.0 / 4.0;
         y = fm.height() / 8.0;
     }
     int X(double units) const { return static_cast<int>(units * x + 0.5); }
@@ -142,7 +147,9 @@ void DisplayEdit::FitHeight(int height) {
     setFixedHeight(height);
 }
 
-QSize DisplayEdit::minimumSizeHint() const { return {fontMetrics().averageCharWidth() * 4, sizeHint().height()}; }
+QSize DisplayEdit::minimumSizeHint() const {
+    return {fontMetrics().averageCharWidth() * 4, sizeHint().height()};
+}
 
 void DisplayEdit::insertFromMimeData(const QMimeData* source) {
     // The display is an upper-case edit: typed-in and pasted letters are shown capitalised.
@@ -159,15 +166,17 @@ void DisplayEdit::insertFromMimeData(const QMimeData* source) {
 
 CalcDlg::CalcDlg(QWidget* parent) : QDialog(parent), m_engine(this) {
     setWindowTitle(Utf8(TXT_CAPTION));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/kalvora/icons/kalvora.png")));
     BuildLayout();
     BuildMenuBar();
 }
 
 CalcDlg::~CalcDlg() {
-    if (CalcApp* app = CalcApp::Instance(); app != nullptr && app->MainWindow() == this) app->SetMainWindow(nullptr);
+    if (CalcApp* app = CalcApp::Instance(); app != nullptr && app->MainWindow() == this)
+        app->SetMainWindow(nullptr);
     m_engine.SetView(nullptr);
 }
 
@@ -181,7 +190,9 @@ QWidget* CalcDlg::Control(int id) const {
     return it == m_controls.end() ? nullptr : it->second;
 }
 
-QAbstractButton* CalcDlg::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
+QAbstractButton* CalcDlg::Button(int id) const {
+    return qobject_cast<QAbstractButton*>(Control(id));
+}
 
 QAbstractButton* CalcDlg::MakeButton(const char* text, int id) {
     auto* button = new QPushButton(Utf8(text), this);
@@ -229,7 +240,8 @@ void CalcDlg::BuildLayout() {
     // Each display is as tall as the two buttons beside it.
     const int halfHeight = std::max(keyHeight - du.Y(2), m_valueEdit->height() / 2);
     const int displayHeight = 2 * halfHeight + du.Y(1);
-    for (DisplayEdit* edit : {m_valueEdit, m_remainderEdit, m_memoryEdit}) edit->FitHeight(displayHeight);
+    for (DisplayEdit* edit : {m_valueEdit, m_remainderEdit, m_memoryEdit})
+        edit->FitHeight(displayHeight);
     auto makeSideButton = [&](const char* text, int id, int height) {
         QAbstractButton* b = MakeButton(text, id);
         b->setFixedSize(du.X(26), height);
@@ -251,7 +263,8 @@ void CalcDlg::BuildLayout() {
     auto* remainderLabel = new QLabel(Utf8(TXT_REMAINDER), mainGroup);
     mainGrid->addWidget(remainderLabel, 1, 0);
     mainGrid->addWidget(m_remainderEdit, 1, 1);
-    mainGrid->addWidget(makeSideButton(TXT_COPY, ID_COPY_REMAINDER, halfHeight), 1, 2, Qt::AlignTop);
+    mainGrid->addWidget(makeSideButton(TXT_COPY, ID_COPY_REMAINDER, halfHeight), 1, 2,
+                        Qt::AlignTop);
 
     // "メモリ": memory display with Copy and Paste.
     auto* memoryGroup = new QGroupBox(Utf8(TXT_GROUP_MEMORY), this);
@@ -326,7 +339,8 @@ void CalcDlg::BuildLayout() {
             const int span = key.id == ID_EQUALS ? 2 : 1;
             b->setFixedSize(keyWidth * span + gap * (span - 1), keyHeight);
             keypad->addWidget(b, row, col, 1, span);
-            if (key.id >= ID_DIGIT_0 && key.id <= ID_DIGIT_F) m_digitButtons[key.id - ID_DIGIT_0] = b;
+            if (key.id >= ID_DIGIT_0 && key.id <= ID_DIGIT_F)
+                m_digitButtons[key.id - ID_DIGIT_0] = b;
         }
     }
 
@@ -413,7 +427,9 @@ void CalcDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void CalcDlg::SetToolCommand(int id, std::function<void()> handler) { m_toolCommands[id] = std::move(handler); }
+void CalcDlg::SetToolCommand(int id, std::function<void()> handler) {
+    m_toolCommands[id] = std::move(handler);
+}
 
 void CalcDlg::showEvent(QShowEvent* event) {
     if (!m_initialised) {
@@ -428,7 +444,8 @@ void CalcDlg::OnInitDialog() {
     // enables the digit buttons for it.
     {
         const QSignalBlocker block(m_radixSpin);
-        m_radixSpin->setValue(static_cast<int>(m_engine.m_radix >= 2 && m_engine.m_radix <= 16 ? m_engine.m_radix : 10));
+        m_radixSpin->setValue(static_cast<int>(
+            m_engine.m_radix >= 2 && m_engine.m_radix <= 16 ? m_engine.m_radix : 10));
     }
     m_engine.OnInitDialog();
     if (CalcApp* app = CalcApp::Instance()) app->SetMainWindow(this);
@@ -443,11 +460,20 @@ void CalcDlg::OnCommand(int id) {
         return;
     }
     switch (id) {
-        case ID_MODULUS_DLG: OnModulus(); return;
-        case ID_APP_ABOUT: OnAbout(); return;
-        case ID_APP_EXIT: OnExit(); return;
-        case ID_HELP: OnHelp(); return;
-        default: break;
+        case ID_MODULUS_DLG:
+            OnModulus();
+            return;
+        case ID_APP_ABOUT:
+            OnAbout();
+            return;
+        case ID_APP_EXIT:
+            OnExit();
+            return;
+        case ID_HELP:
+            OnHelp();
+            return;
+        default:
+            break;
     }
     auto it = m_toolCommands.find(id);
     if (it != m_toolCommands.end() && it->second) it->second();
@@ -506,7 +532,8 @@ void CalcDlg::keyPressEvent(QKeyEvent* event) {
 
 bool CalcDlg::eventFilter(QObject* watched, QEvent* event) {
     // No display keeps the focus: it moves on to the invisible focus holder.
-    if (event->type() == QEvent::FocusIn && watched != m_focusHolder) m_focusHolder->setFocus(Qt::OtherFocusReason);
+    if (event->type() == QEvent::FocusIn && watched != m_focusHolder)
+        m_focusHolder->setFocus(Qt::OtherFocusReason);
     return QDialog::eventFilter(watched, event);
 }
 
@@ -515,7 +542,9 @@ void CalcDlg::OnValueEdited() {
     m_engine.OnValueTextChanged(m_valueEdit->toPlainText().toStdString());
 }
 
-void CalcDlg::OnRadixEdited(const QString& text) { m_engine.OnRadixTextChanged(text.toStdString()); }
+void CalcDlg::OnRadixEdited(const QString& text) {
+    m_engine.OnRadixTextChanged(text.toStdString());
+}
 
 // --- CalcView ------------------------------------------------------------------
 
@@ -523,11 +552,21 @@ void CalcDlg::SetDisplayText(int controlId, const std::string& text) {
     const QString qtext = Utf8(text);
     m_programWrite = true;
     switch (controlId) {
-        case IDC_VALUE: m_valueEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH)); break;
-        case IDC_REMAINDER: m_remainderEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH)); break;
-        case IDC_MEMORY: m_memoryEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH)); break;
-        case IDC_OPERATOR: m_opEdit->setText(qtext); m_opEdit->setCursorPosition(0); break;
-        default: break;
+        case IDC_VALUE:
+            m_valueEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH));
+            break;
+        case IDC_REMAINDER:
+            m_remainderEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH));
+            break;
+        case IDC_MEMORY:
+            m_memoryEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH));
+            break;
+        case IDC_OPERATOR:
+            m_opEdit->setText(qtext);
+            m_opEdit->setCursorPosition(0);
+            break;
+        default:
+            break;
     }
     m_programWrite = false;
 }

@@ -22,8 +22,8 @@ class HelpWindow;
 
 /// Window-only ids of the main window: controls and menu commands.
 enum CalcWindowId {
-    IDC_RADIX_SPIN = 1044,      ///< up-down control of the radix edit
-    IDC_FOCUS_HOLDER = 1048,    ///< invisible edit that holds the focus
+    IDC_RADIX_SPIN = 1044,    ///< up-down control of the radix edit
+    IDC_FOCUS_HOLDER = 1048,  ///< invisible edit that holds the focus
     ID_TOOL_PROGRESSION = 32791,
     ID_TOOL_LUCAS = 32792,
     ID_TOOL_MERSENNE_FERMAT = 32793,
@@ -40,20 +40,20 @@ inline constexpr const char* CONTROL_ID_PROPERTY = "id";
 /// Text pasted into it through its own edit menu arrives in upper case.
 class DisplayEdit : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit DisplayEdit(QWidget* parent = nullptr);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
     /// Sets the height and centres the line in it.
     void FitHeight(int height);
 
-protected:
+  protected:
     void insertFromMimeData(const QMimeData* source) override;
 };
 
 class CalcDlg : public QDialog, public CalcView {
     Q_OBJECT
-public:
+  public:
     explicit CalcDlg(QWidget* parent = nullptr);
     ~CalcDlg() override;
 
@@ -92,13 +92,13 @@ public:
     void OnHelp();
     void OnExit();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     /// Window initialisation: texts into the displays, registration for the
     /// keyboard filter, radix up-down, focus on "C".
     void OnInitDialog();

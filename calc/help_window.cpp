@@ -11,8 +11,8 @@ constexpr const char* TXT_CAPTION = "Kalvora ﾍﾙﾌﾟ";
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(TXT_CAPTION));
     // A window of its own, not a modal dialog: the calculator stays usable beside it.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setModal(false);
     m_browser = new QTextBrowser(this);
     m_browser->setOpenExternalLinks(false);

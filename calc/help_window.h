@@ -8,10 +8,10 @@ class QTextBrowser;
 
 class HelpWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit HelpWindow(QWidget* parent = nullptr);
     QTextBrowser* Browser() const { return m_browser; }
 
-private:
+  private:
     QTextBrowser* m_browser = nullptr;
 };

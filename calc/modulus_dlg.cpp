@@ -16,9 +16,11 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 }  // namespace
 
-ModulusDlg::ModulusDlg(const ModulusDlgLogic& logic, QWidget* parent) : QDialog(parent), m_logic(logic) {
+ModulusDlg::ModulusDlg(const ModulusDlgLogic& logic, QWidget* parent)
+    : QDialog(parent), m_logic(logic) {
     setWindowTitle(QString::fromUtf8(TXT_CAPTION));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
 
     m_edit = new QLineEdit(this);
     m_edit->setMaxLength(MODULUS_MAX_LENGTH);
@@ -54,7 +56,9 @@ void ModulusDlg::OnChangeEdit(const QString& text) {
     m_inChange = false;
 }
 
-void ModulusDlg::SetEditText(const std::string& text) { m_edit->setText(QString::fromStdString(text)); }
+void ModulusDlg::SetEditText(const std::string& text) {
+    m_edit->setText(QString::fromStdString(text));
+}
 
 void ModulusDlg::ShowMessage(const std::string& text, const std::string& caption) {
     ShowQtMessageBox(this, text, caption);

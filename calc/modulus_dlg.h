@@ -14,7 +14,7 @@ inline constexpr int MODULUS_MAX_LENGTH = 817;
 
 class ModulusDlg : public QDialog, public ModulusDlgView {
     Q_OBJECT
-public:
+  public:
     ModulusDlg(const ModulusDlgLogic& logic, QWidget* parent = nullptr);
 
     const ModulusDlgLogic& Logic() const { return m_logic; }
@@ -24,7 +24,7 @@ public:
     void SetEditText(const std::string& text) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
 
-private:
+  private:
     void OnChangeEdit(const QString& text);
 
     ModulusDlgLogic m_logic;

@@ -19,7 +19,7 @@ QString MessageBoxText(const std::string& text);
 
 class QtMessageBoxPresenter : public QObject, public MessageBoxPresenter {
     Q_OBJECT
-public:
+  public:
     /// Must be constructed on the GUI thread.
     explicit QtMessageBoxPresenter(QObject* parent = nullptr);
     ~QtMessageBoxPresenter() override;

@@ -3,6 +3,8 @@
 // own paste, the clipboard, the modulus and version dialogs, message boxes.
 // Every box is answered by the test; a box nobody expected fails the test.
 
+#include "calc/calc_dlg.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -25,7 +27,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -36,7 +37,6 @@
 #include "bigint/message_box.h"
 #include "calc/about_dlg.h"
 #include "calc/calc_app.h"
-#include "calc/calc_dlg.h"
 #include "calc/help_window.h"
 #include "calc/modulus_dlg.h"
 
@@ -48,14 +48,16 @@ struct Box {
     bool operator==(const Box&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Box& b) { return os << "[" << b.caption << "] " << b.text; }
+std::ostream& operator<<(std::ostream& os, const Box& b) {
+    return os << "[" << b.caption << "] " << b.text;
+}
 
 // Answers modal windows from a timer while the code under test runs their
 // loops: message boxes are recorded and closed with OK; other dialogs go to
 // the handler the test set, and without one they are recorded as
 // unexpected and rejected.
 class ModalAnswerer : public QObject {
-public:
+  public:
     ModalAnswerer() {
         m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
@@ -72,7 +74,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void Poll() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || modal == m_handled) return;
@@ -82,7 +84,10 @@ private:
             QAbstractButton* ok = box->button(QMessageBox::Ok);
             EXPECT_NE(ok, nullptr) << "box without OK button";
             EXPECT_EQ(box->buttons().size(), 1) << "box with more than one button";
-            if (ok != nullptr) ok->click(); else box->reject();
+            if (ok != nullptr)
+                ok->click();
+            else
+                box->reject();
             return;
         }
         if (auto* dialog = qobject_cast<QDialog*>(modal)) {
@@ -90,7 +95,8 @@ private:
                 // Runs from its own timer: a box the dialog opens must find
                 // this poll free to answer it.
                 m_handled = dialog;
-                QTimer::singleShot(0, dialog, [handler = dialogHandler, dialog] { handler(dialog); });
+                QTimer::singleShot(0, dialog,
+                                   [handler = dialogHandler, dialog] { handler(dialog); });
                 return;
             }
             unexpectedDialogs.push_back(dialog->metaObject()->className());
@@ -105,14 +111,18 @@ private:
 // The widget or menu item carrying `id`, searched among the real children.
 QWidget* FindControl(QWidget* root, int id) {
     for (QWidget* w : root->findChildren<QWidget*>()) {
-        if (w->property(CONTROL_ID_PROPERTY).isValid() && w->property(CONTROL_ID_PROPERTY).toInt() == id) return w;
+        if (w->property(CONTROL_ID_PROPERTY).isValid() &&
+            w->property(CONTROL_ID_PROPERTY).toInt() == id)
+            return w;
     }
     return nullptr;
 }
 
 QAction* FindAction(QWidget* root, int id) {
     for (QAction* a : root->findChildren<QAction*>()) {
-        if (a->property(CONTROL_ID_PROPERTY).isValid() && a->property(CONTROL_ID_PROPERTY).toInt() == id) return a;
+        if (a->property(CONTROL_ID_PROPERTY).isValid() &&
+            a->property(CONTROL_ID_PROPERTY).toInt() == id)
+            return a;
     }
     return nullptr;
 }
@@ -120,7 +130,7 @@ QAction* FindAction(QWidget* root, int id) {
 std::string Text(const QString& s) { return s.toStdString(); }
 
 class CalcDlgTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QApplication::clipboard()->clear();
         OpenWindow();
@@ -139,8 +149,10 @@ protected:
     }
 
     void TearDown() override {
-        EXPECT_TRUE(answerer->boxes.empty()) << "boxes nobody checked, first: " << answerer->boxes.front();
-        EXPECT_TRUE(answerer->unexpectedDialogs.empty()) << "unexpected dialog " << answerer->unexpectedDialogs.front();
+        EXPECT_TRUE(answerer->boxes.empty())
+            << "boxes nobody checked, first: " << answerer->boxes.front();
+        EXPECT_TRUE(answerer->unexpectedDialogs.empty())
+            << "unexpected dialog " << answerer->unexpectedDialogs.front();
         answerer.reset();
         dlg.reset();
     }
@@ -183,10 +195,10 @@ protected:
             }
             static const std::map<std::string, Qt::Key> named = {
                 {"Esc", Qt::Key_Escape}, {"Enter", Qt::Key_Return}, {"Back", Qt::Key_Backspace},
-                {"Del", Qt::Key_Delete},  {"Tab", Qt::Key_Tab},      {"Space", Qt::Key_Space},
-                {"F1", Qt::Key_F1},       {"F2", Qt::Key_F2},        {"F3", Qt::Key_F3},
-                {"F4", Qt::Key_F4},       {"F5", Qt::Key_F5},        {"F6", Qt::Key_F6},
-                {"F10", Qt::Key_F10},     {"KpEnter", Qt::Key_Enter}};
+                {"Del", Qt::Key_Delete}, {"Tab", Qt::Key_Tab},      {"Space", Qt::Key_Space},
+                {"F1", Qt::Key_F1},      {"F2", Qt::Key_F2},        {"F3", Qt::Key_F3},
+                {"F4", Qt::Key_F4},      {"F5", Qt::Key_F5},        {"F6", Qt::Key_F6},
+                {"F10", Qt::Key_F10},    {"KpEnter", Qt::Key_Enter}};
             auto it = named.find(name);
             ASSERT_NE(it, named.end()) << name;
             QTest::keyClick(KeyTarget(), it->second);
@@ -200,7 +212,8 @@ protected:
     }
 
     // Runs `action`, which opens a modal dialog; `handler` answers it.
-    void WithDialog(const std::function<void(QDialog*)>& handler, const std::function<void()>& action) {
+    void WithDialog(const std::function<void(QDialog*)>& handler,
+                    const std::function<void()>& action) {
         bool handled = false;
         answerer->dialogHandler = [&](QDialog* d) {
             handled = true;
@@ -235,11 +248,13 @@ TEST_F(CalcDlgTest, EveryControlCarriesItsIdAndText) {
         int id;
         const char* text;  // nullptr: not a button
     };
+    // clang-format off
     const Row rows[] = {
         {1000, nullptr}, {1001, nullptr}, {1002, nullptr}, {1043, nullptr}, {1044, nullptr},
         {1048, nullptr}, {1053, nullptr}, {1056, "Copy"},  {1059, "Paste"}, {1057, "Copy"},
         {1055, "Copy"},  {1058, "Paste"}, {1066, "X^Y"},   {1070, "1/X"},   {1072, "法..."},
     };
+    // clang-format on
     for (const Row& row : rows) {
         QWidget* w = Control(row.id);
         if (w == nullptr || row.text == nullptr) continue;
@@ -247,7 +262,8 @@ TEST_F(CalcDlgTest, EveryControlCarriesItsIdAndText) {
         ASSERT_NE(b, nullptr) << row.id;
         EXPECT_EQ(Text(b->text()), row.text) << row.id;
     }
-    EXPECT_FALSE(Control(IDC_FOCUS_HOLDER)->geometry().width() > 0) << "the focus holder must not be seen";
+    EXPECT_FALSE(Control(IDC_FOCUS_HOLDER)->geometry().width() > 0)
+        << "the focus holder must not be seen";
     auto* memory = qobject_cast<QPlainTextEdit*>(Control(IDC_MEMORY));
     ASSERT_NE(memory, nullptr);
     EXPECT_TRUE(memory->isReadOnly());
@@ -261,6 +277,7 @@ TEST_F(CalcDlgTest, KeypadArrangementAndTexts) {
         int id;
         const char* text;
     };
+    // clang-format off
     const Key keypad[5][9] = {
         {{1053, nullptr}, {1026, "Back"}, {1027, "CE"}, {1028, "C"}, {1039, "AC"}, {1065, "√X"}, {1067, "Y√X"}, {1061, "X^2"}, {1062, "X^Y"}},
         {{1029, "MC"}, {2007, "7"}, {2008, "8"}, {2009, "9"}, {2010, "A"}, {1021, "/"}, {1060, "!"}, {1069, "nPr"}, {1071, "nCr"}},
@@ -268,6 +285,7 @@ TEST_F(CalcDlgTest, KeypadArrangementAndTexts) {
         {{1031, "MS"}, {2001, "1"}, {2002, "2"}, {2003, "3"}, {2012, "C"}, {1023, "-"}, {1034, "AND"}, {1035, "OR"}, {1036, "XOR"}},
         {{1032, "M+"}, {2000, "0"}, {2015, "F"}, {2014, "E"}, {2013, "D"}, {1024, "+"}, {1013, "+/-"}, {1025, "="}, {0, nullptr}},
     };
+    // clang-format on
     int rowY[5];
     int colX[9];
     for (int r = 0; r < 5; ++r) rowY[r] = Control(keypad[r][0].id)->geometry().top();
@@ -304,8 +322,10 @@ struct MenuItem {
 std::vector<MenuItem> Items(const QMenu* menu) {
     std::vector<MenuItem> out;
     for (QAction* a : menu->actions()) {
-        if (a->isSeparator()) out.push_back({"-", 0});
-        else out.push_back({Text(a->text()), a->property(CONTROL_ID_PROPERTY).toInt()});
+        if (a->isSeparator())
+            out.push_back({"-", 0});
+        else
+            out.push_back({Text(a->text()), a->property(CONTROL_ID_PROPERTY).toInt()});
     }
     return out;
 }
@@ -319,22 +339,27 @@ void ExpectItems(const QMenu* menu, const std::vector<MenuItem>& expected) {
     }
 }
 
+// clang-format off
 const std::vector<MenuItem> EDIT_ITEMS = {
     {"ﾒｲﾝ領域の値をｸﾘｱ(&E)     ESC", 1028}, {"値をｵｰﾙｸﾘｱ(&D)", 1039}, {"-", 0},
     {"ﾒｲﾝ領域の値をｺﾋﾟｰ(&C)   Ctrl+C", 1056}, {"ﾒｲﾝ剰余の値をｺﾋﾟｰ(&R)", 1057},
     {"ﾒﾓﾘ領域の値をｺﾋﾟｰ(&M)", 1055}, {"ﾒｲﾝ領域に貼り付け(&P)", 1059}, {"ﾒﾓﾘ領域に貼り付け(&Q)", 1058},
 };
+// clang-format on
+// clang-format off
 const std::vector<MenuItem> TOOL_ITEMS = {
     {"等差・等比数列機能(&T)", 32791}, {"Lucas型数列機能(&L)", 32792},
     {"Mersenne数・Fermat数機能(&F)", 32793}, {"素数判別・素因数分解機能(&I)", 32794},
 };
+// clang-format on
 
 TEST_F(CalcDlgTest, MenuBarItems) {
     QMenuBar* bar = dlg->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
     std::vector<std::string> titles;
     for (QAction* a : bar->actions()) titles.push_back(Text(a->text()));
-    ASSERT_EQ(titles, (std::vector<std::string>{"ﾌｧｲﾙ(&F)", "編集(&E)", "拡張機能(&A)", "ﾍﾙﾌﾟ(&H)"}));
+    ASSERT_EQ(titles,
+              (std::vector<std::string>{"ﾌｧｲﾙ(&F)", "編集(&E)", "拡張機能(&A)", "ﾍﾙﾌﾟ(&H)"}));
     const QList<QAction*> menus = bar->actions();
     ExpectItems(menus[0]->menu(), {{"Kalvoraの終了(&X)", 57665}});
     ExpectItems(menus[1]->menu(), EDIT_ITEMS);
@@ -350,7 +375,8 @@ TEST_F(CalcDlgTest, ContextMenuAtTheRequestedPosition) {
     QApplication::sendEvent(dlg.get(), &event);
     auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(popup, nullptr) << "no context menu shown";
-    std::vector<MenuItem> expected = {{"ﾒｲﾝ領域の値をｸﾘｱ(&E)     ESC", 1028}, {"値をｵｰﾙｸﾘｱ(&D)", 1039}, {"-", 0}};
+    std::vector<MenuItem> expected = {
+        {"ﾒｲﾝ領域の値をｸﾘｱ(&E)     ESC", 1028}, {"値をｵｰﾙｸﾘｱ(&D)", 1039}, {"-", 0}};
     expected.insert(expected.end(), TOOL_ITEMS.begin(), TOOL_ITEMS.end());
     expected.push_back({"-", 0});
     expected.insert(expected.end(), EDIT_ITEMS.begin() + 3, EDIT_ITEMS.end());
@@ -385,7 +411,9 @@ TEST_F(CalcDlgTest, DigitButtonsFollowTheRadix) {
         SetRadix(radix);
         EXPECT_EQ(dlg->Engine().m_radix, static_cast<unsigned>(radix));
         EXPECT_EQ(Display(IDC_RADIX), std::to_string(radix));
-        for (int d = 0; d < 16; ++d) EXPECT_EQ(Button(2000 + d)->isEnabled(), d < radix) << "radix " << radix << " digit " << d;
+        for (int d = 0; d < 16; ++d)
+            EXPECT_EQ(Button(2000 + d)->isEnabled(), d < radix)
+                << "radix " << radix << " digit " << d;
     }
 }
 
@@ -407,11 +435,15 @@ TEST_F(CalcDlgTest, RadixUpDownStopsAtTwoAndSixteen) {
         int steps;  // positive up, negative down
         int expected;
     };
+    // clang-format off
     const Row rows[] = {{3, -1, 2}, {2, -1, 2}, {2, -5, 2}, {15, 1, 16}, {16, 1, 16}, {10, 10, 16}, {10, -3, 7}};
+    // clang-format on
     for (const Row& row : rows) {
         SetRadix(row.start);
-        for (int i = 0; i < std::abs(row.steps); ++i) row.steps > 0 ? spin->stepUp() : spin->stepDown();
-        EXPECT_EQ(dlg->Engine().m_radix, static_cast<unsigned>(row.expected)) << row.start << " + " << row.steps;
+        for (int i = 0; i < std::abs(row.steps); ++i)
+            row.steps > 0 ? spin->stepUp() : spin->stepDown();
+        EXPECT_EQ(dlg->Engine().m_radix, static_cast<unsigned>(row.expected))
+            << row.start << " + " << row.steps;
         EXPECT_EQ(Display(IDC_RADIX), std::to_string(row.expected));
     }
     // The arrows work with the mouse.
@@ -419,7 +451,8 @@ TEST_F(CalcDlgTest, RadixUpDownStopsAtTwoAndSixteen) {
     QStyleOptionSpinBox opt;
     opt.initFrom(spin);
     opt.subControls = QStyle::SC_SpinBoxUp;
-    const QRect up = spin->style()->subControlRect(QStyle::CC_SpinBox, &opt, QStyle::SC_SpinBoxUp, spin);
+    const QRect up =
+        spin->style()->subControlRect(QStyle::CC_SpinBox, &opt, QStyle::SC_SpinBoxUp, spin);
     QTest::mouseClick(spin, Qt::LeftButton, {}, up.center());
     EXPECT_EQ(dlg->Engine().m_radix, 11u);
 }
@@ -445,6 +478,7 @@ TEST_F(CalcDlgTest, KeyboardFilterTable) {
         const char* memory;
         const char* op;
     };
+    // clang-format off
     const Row rows[] = {
         {10, "255/7=", "36", "3", "0", " "},
         {10, "255/7", "7", "0", "0", "   /"},
@@ -484,6 +518,7 @@ TEST_F(CalcDlgTest, KeyboardFilterTable) {
         {16, "g", "0", "0", "0", "GCD"},
         {10, "12{Space}", "0", "0", "0", " "},  // Space presses the focused "C"
     };
+    // clang-format on
     for (const Row& row : rows) {
         OpenWindow();
         SetRadix(row.radix);
@@ -561,7 +596,8 @@ TEST_F(CalcDlgTest, RefusedEvaluationShowsItsBoxOnTheGuiThread) {
     EXPECT_TRUE(answerer->Take().empty());
     Button(1069)->click();
     Type("7=");
-    EXPECT_EQ(answerer->Take(), (std::vector<Box>{{"Kalvora", "n , ｢nPr｣ , r の順に入力して下さい."}}));
+    EXPECT_EQ(answerer->Take(),
+              (std::vector<Box>{{"Kalvora", "n , ｢nPr｣ , r の順に入力して下さい."}}));
 }
 
 TEST_F(CalcDlgTest, WorkerBoxIsShownOnTheGuiThreadAndBlocksTheWorker) {
@@ -618,6 +654,7 @@ TEST_F(CalcDlgTest, PasteIntoMainDisplayThroughItsOwnEditMenu) {
         const char* displayAfter;
     };
     const std::string tooLong(500, '9');
+    // clang-format off
     const Row rows[] = {
         {16, "ff", "12G", {{"Kalvora", "不正な文字が入力されました."}, {"Kalvora", "FF"}}, "FF", "1", "FF1"},
         {10, "37", tooLong.c_str(), {{"Kalvora", "これ以上大きな値は扱えません."}}, "37", "2", "372"},
@@ -625,6 +662,7 @@ TEST_F(CalcDlgTest, PasteIntoMainDisplayThroughItsOwnEditMenu) {
         {16, "1", "ab", {}, "AB", "c", "ABC"},
         {10, "5", "1 2", {{"Kalvora", "不正な文字が入力されました."}, {"Kalvora", "5"}}, "5", "+1=", "6"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         OpenWindow();
         SetRadix(row.radix);
@@ -646,15 +684,16 @@ TEST_F(CalcDlgTest, PasteIntoMainDisplayThroughItsOwnEditMenu) {
 
 TEST_F(CalcDlgTest, ClipboardCopyAndPaste) {
     struct Row {
-        const char* keys;      // typed in radix 10 first
-        int radix;             // then this radix
-        int command;           // then this button
-        const char* clipboard; // clipboard before the command (nullptr: leave)
-        const char* clipAfter; // expected clipboard text afterwards (nullptr: not checked)
+        const char* keys;       // typed in radix 10 first
+        int radix;              // then this radix
+        int command;            // then this button
+        const char* clipboard;  // clipboard before the command (nullptr: leave)
+        const char* clipAfter;  // expected clipboard text afterwards (nullptr: not checked)
         const char* value;
         const char* memory;
         std::vector<Box> boxes;
     };
+    // clang-format off
     const Row rows[] = {
         {"255", 16, 1056, nullptr, "FF", "FF", "0", {}},
         {"255", 10, 1056, nullptr, "255", "255", "0", {}},
@@ -673,12 +712,15 @@ TEST_F(CalcDlgTest, ClipboardCopyAndPaste) {
         {"1", 10, 1058, "77", nullptr, "1", "77", {}},
         {"1", 10, 1058, "7x", nullptr, "1", "0", {{"Kalvora", "クリップボードの値が正しくありません"}}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         OpenWindow();
         Type(row.keys);
         SetRadix(row.radix);
-        if (row.clipboard != nullptr) QApplication::clipboard()->setText(QString::fromUtf8(row.clipboard));
-        else QApplication::clipboard()->setText(QStringLiteral("sentinel"));
+        if (row.clipboard != nullptr)
+            QApplication::clipboard()->setText(QString::fromUtf8(row.clipboard));
+        else
+            QApplication::clipboard()->setText(QStringLiteral("sentinel"));
         Button(row.command)->click();
         const std::string label = std::string(row.keys) + " -> " + std::to_string(row.command);
         if (row.clipAfter != nullptr) {
@@ -721,13 +763,14 @@ TEST_F(CalcDlgTest, ClipboardWithOnlyAPictureLeavesTheTargetAlone) {
 TEST_F(CalcDlgTest, ModulusDialogOkRestoreAndCancel) {
     struct Row {
         int radix;
-        const char* typed;           // replaces the edit's text, key by key
-        bool ok;                     // OK, else Esc
+        const char* typed;  // replaces the edit's text, key by key
+        bool ok;            // OK, else Esc
         const char* shownAtOpen;
         std::vector<Box> boxes;
         const char* editAfterTyping;
-        int modulus;                 // afterwards
+        int modulus;  // afterwards
     };
+    // clang-format off
     const Row rows[] = {
         {10, "7", true, "2", {}, "7", 7},
         {16, "13", true, "2", {}, "13", 13},  // decimal whatever the radix
@@ -737,6 +780,7 @@ TEST_F(CalcDlgTest, ModulusDialogOkRestoreAndCancel) {
         {10, "-9", true, "2", {}, "-9", -9},
         {10, "", true, "2", {}, "", 0},       // the empty text is 0
     };
+    // clang-format on
     for (const Row& row : rows) {
         OpenWindow();
         SetRadix(row.radix);
@@ -813,7 +857,8 @@ TEST_F(CalcDlgTest, VersionDialogFromBothMenus) {
                 }
                 ASSERT_EQ(texts.size(), 2u);
                 EXPECT_EQ(texts[0], "Kalvora Version 0.70");
-                EXPECT_EQ(std::count(texts[1].begin(), texts[1].end(), '\n'), 1) << "two lines of origin";
+                EXPECT_EQ(std::count(texts[1].begin(), texts[1].end(), '\n'), 1)
+                    << "two lines of origin";
                 for (int id : {128, 148}) {
                     auto* icon = qobject_cast<QLabel*>(FindControl(d, id));
                     ASSERT_NE(icon, nullptr) << id;
@@ -843,7 +888,8 @@ TEST_F(CalcDlgTest, HelpOpensFromTheMenuAndF1) {
     ASSERT_NE(dlg->Help(), nullptr);
     EXPECT_TRUE(dlg->Help()->isVisible());
     const std::string page = Text(dlg->Help()->Browser()->toPlainText());
-    for (const char* word : {"Kalvora ヘルプ", "剰余系", "Backspace", "F5", "素数判別・素因数分解機能"})
+    for (const char* word :
+         {"Kalvora ヘルプ", "剰余系", "Backspace", "F5", "素数判別・素因数分解機能"})
         EXPECT_NE(page.find(word), std::string::npos) << word;
     dlg->Help()->close();
     EXPECT_FALSE(dlg->Help()->isVisible());

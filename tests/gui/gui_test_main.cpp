@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <cstdlib>
 
 #include "calc/calc_app.h"
@@ -24,7 +23,8 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/kalvora-gui-test-XXXXXX"));
     if (std::getenv("XDG_RUNTIME_DIR") == nullptr && runtime.isValid()) {
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
         setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
     }
     ::testing::InitGoogleTest(&argc, argv);
