@@ -415,6 +415,11 @@ TEST_F(CalcDlgTest, DigitButtonsFollowTheRadix) {
             EXPECT_EQ(Button(2000 + d)->isEnabled(), d < radix)
                 << "radix " << radix << " digit " << d;
     }
+    // A disabled digit cannot be clicked.
+    SetRadix(8);
+    QTest::mouseClick(Button(2007), Qt::LeftButton);
+    QTest::mouseClick(Button(2009), Qt::LeftButton);
+    EXPECT_EQ(Display(IDC_VALUE), "7");
 }
 
 TEST_F(CalcDlgTest, FreshStartShowsZerosRadixTenAndBlankOperator) {
