@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMenuBar>
 #include <QTranslator>
 
 #include "calc/calc_dlg.h"
@@ -122,7 +123,10 @@ bool CalcApp::InitInstance(CalcDlg& dlg) {
 bool CalcApp::notify(QObject* receiver, QEvent* event) {
     if (event->type() == QEvent::KeyPress && m_mainWindow != nullptr && receiver->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(receiver);
-        if (widget->window() == m_mainWindow && FilterKey(static_cast<QKeyEvent*>(event)))
+        // The menu bar in keyboard mode (after Alt) keeps its own keys.
+        const bool menuBar = qobject_cast<QMenuBar*>(widget) != nullptr;
+        if (!menuBar && widget->window() == m_mainWindow &&
+            FilterKey(static_cast<QKeyEvent*>(event)))
             return true;
     }
     return QApplication::notify(receiver, event);

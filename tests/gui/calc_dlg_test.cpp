@@ -556,6 +556,15 @@ TEST_F(CalcDlgTest, MappedKeyPressesItsButtonAndNoOther) {
     EXPECT_FALSE(Button(2007)->isDown());
 }
 
+TEST_F(CalcDlgTest, MenuBarInKeyboardModeKeepsItsKeys) {
+    QMenuBar* bar = dlg->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_7);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_EQ(Display(IDC_VALUE), "0") << "a key for the menu bar reached the keypad";
+}
+
 TEST_F(CalcDlgTest, EscAndEnterNeverCloseTheWindow) {
     Type("{Esc}{Esc}{Enter}{KpEnter}");
     EXPECT_TRUE(dlg->isVisible());
