@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/cpu_time_reporter.h"
 #include "bigint/bigint.h"
 
 namespace {
@@ -299,22 +300,6 @@ std::vector<Pair> Pairs() {
     };
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-                nanoseconds_[r.benchmark_name()] =
-                    r.GetAdjustedCPUTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                    benchmark::GetTimeUnitMultiplier(r.time_unit);
-    }
-    const std::map<std::string, double>& Nanoseconds() const { return nanoseconds_; }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -325,10 +310,11 @@ int main(int argc, char** argv) {
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    CpuTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const auto& ns = reporter.Nanoseconds();
+    std::map<std::string, double> ns;
+    for (const auto& [name, seconds] : reporter.Seconds()) ns[name] = seconds * 1e9;
     int over = 0;
     printf("\n%-38s %12s %12s %8s %6s\n", "operation (CPU time)", "ours ns", "GMP ns", "ratio", "goal");
     for (const Pair& p : pairs) {

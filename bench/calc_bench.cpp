@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/cpu_time_reporter.h"
 #include "calc/calc_engine.h"
 
 namespace {
@@ -161,31 +162,19 @@ void GmpScript(benchmark::State& state) {
 BENCHMARK(EngineScript)->Arg(2)->Arg(10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(GmpScript)->Arg(2)->Arg(10)->Unit(benchmark::kMicrosecond);
 
-// Keeps each run's CPU time per iteration so that main can print ours/GMP.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations > 0) seconds[run.benchmark_name()] = run.cpu_accumulated_time / run.iterations;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CpuTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int radix : {2, 10}) {
         char ourName[32], gmpName[32];
         std::snprintf(ourName, sizeof ourName, "EngineScript/%d", radix);
         std::snprintf(gmpName, sizeof gmpName, "GmpScript/%d", radix);
-        const auto ours = reporter.seconds.find(ourName);
-        const auto gmp = reporter.seconds.find(gmpName);
-        if (ours == reporter.seconds.end() || gmp == reporter.seconds.end()) continue;
+        const auto ours = reporter.Seconds().find(ourName);
+        const auto gmp = reporter.Seconds().find(gmpName);
+        if (ours == reporter.Seconds().end() || gmp == reporter.Seconds().end()) continue;
         std::printf("radix %2d: engine %.2f us/key, GMP %.2f us/key (CPU time), ratio ours/GMP %.2f\n", radix,
                     ours->second * 1e6 / KEYS_PER_SCRIPT, gmp->second * 1e6 / KEYS_PER_SCRIPT,
                     ours->second / gmp->second);

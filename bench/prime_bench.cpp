@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 
+#include "bench/cpu_time_reporter.h"
 #include "prime/prime_engine.h"
 #include "tests/prime/gmp_reference.h"
 
@@ -129,23 +130,11 @@ BENCHMARK(GmpEcmCurve)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursEcmCurve)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(GmpEcmCurve)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-// Keeps each run's CPU time per iteration so that main can print ours/GMP.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations > 0) seconds[run.benchmark_name()] = run.cpu_accumulated_time / run.iterations;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CpuTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     struct Pair { const char* label; const char* ours; const char* gmp; double goal; };
     const Pair pairs[] = {
@@ -156,9 +145,9 @@ int main(int argc, char** argv) {
         {"ECM curve, B = 100000, 150 digits", "OursEcmCurve/100000/iterations:2", "GmpEcmCurve/100000/iterations:2", 3},
     };
     for (const Pair& p : pairs) {
-        const auto ours = reporter.seconds.find(p.ours);
-        const auto gmp = reporter.seconds.find(p.gmp);
-        if (ours == reporter.seconds.end() || gmp == reporter.seconds.end()) continue;
+        const auto ours = reporter.Seconds().find(p.ours);
+        const auto gmp = reporter.Seconds().find(p.gmp);
+        if (ours == reporter.Seconds().end() || gmp == reporter.Seconds().end()) continue;
         std::printf("%-36s ours %9.2f ms, GMP %9.2f ms (CPU time), ratio ours/GMP %.2f (goal <= %.0f)\n", p.label,
                     ours->second * 1e3, gmp->second * 1e3, ours->second / gmp->second, p.goal);
     }
