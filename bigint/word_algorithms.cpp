@@ -1,8 +1,10 @@
 // Whole algorithms on word magnitudes: square root by Newton's method from a
-// recursive start, Montgomery exponentiation with a sliding window, and
+// recursive start, modular exponentiation (on the Montgomery kernels), and
 // Lehmer's gcd with single-word quotient simulation.
 
 #include "bigint/word_algorithms.h"
+
+#include "bigint/montgomery.h"
 
 #include <bit>
 #include <cmath>
@@ -189,188 +191,6 @@ int ISqrt(u64* r, const u64* a, int an) {
 
 // --- Modular exponentiation ------------------------------------------------------------
 
-namespace {
-
-/// Three-way comparison of two arrays of the same length n.
-inline int CmpN(const u64* a, const u64* b, int n) {
-    for (int i = n - 1; i >= 0; --i)
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-    return 0;
-}
-
-/// m0^-1 mod 2^64 for odd m0 by Newton's iteration (each step doubles the
-/// correct low bits; m0 itself is correct to 3 bits).
-inline u64 InverseWord(u64 m0) {
-    u64 x = m0;
-    for (int i = 0; i < 5; ++i) x *= 2 - m0 * x;
-    return x;
-}
-
-struct Montgomery {
-    const u64* m;
-    int n;
-    u64 minv;  // -m^-1 mod 2^64
-
-    /// r = T * 2^(-64n) mod m for T < m * 2^(64n); T (2n words) is destroyed.
-    void Reduce(u64* r, u64* T) const {
-        u64 c2 = 0;
-        for (int i = 0; i < n; ++i) {
-            const u64 u = T[i] * minv;
-            const u64 c = AddMul1(T + i, m, n, u);
-            const u64 s = T[i + n] + c;
-            u64 k = s < c;
-            const u64 s2 = s + c2;
-            k += s2 < s;
-            T[i + n] = s2;
-            c2 = k;
-        }
-        if (c2 || CmpN(T + n, m, n) >= 0)
-            SubN(r, T + n, m, n);
-        else
-            Copy(r, T + n, n);
-    }
-    void Mul(u64* r, const u64* a, const u64* b) const {
-        u64 T[WORDS2];
-        kw::Mul(T, a, n, b, n);
-        Reduce(r, T);
-    }
-    void Square(u64* r, const u64* a) const {
-        u64 T[WORDS2];
-        kw::Sqr(T, a, n);
-        Reduce(r, T);
-    }
-};
-
-inline int Bit(const u64* e, int i) { return static_cast<int>((e[i / 64] >> (i % 64)) & 1); }
-
-int ModPowOdd(u64* r, const u64* a, int an, const u64* e, int ebits, const u64* m, int mn) {
-    const Montgomery mont{m, mn, 0 - InverseWord(m[0])};
-    // a in Montgomery form: a * 2^(64 mn) mod m.
-    u64 t[WORDS2 + 1];
-    Zero(t, mn);
-    Copy(t + mn, a, an);
-    u64 base[WORDS];
-    Zero(base, mn);
-    if (an > 0) DivRem(nullptr, base, t, mn + an, m, mn);
-
-    const int k = ebits > 600 ? 5 : ebits > 200 ? 4 : ebits > 40 ? 3 : ebits > 8 ? 2 : 1;
-    u64 table[16][WORDS];  // base^1, base^3, ..., base^(2^k - 1)
-    Copy(table[0], base, mn);
-    if (k > 1) {
-        u64 sq[WORDS];
-        mont.Square(sq, base);
-        for (int i = 1; i < (1 << (k - 1)); ++i) mont.Mul(table[i], table[i - 1], sq);
-    }
-    u64 x[WORDS] = {};
-    bool started = false;
-    int i = ebits - 1;
-    while (i >= 0) {
-        if (!Bit(e, i)) {
-            mont.Square(x, x);
-            --i;
-            continue;
-        }
-        // The longest window i..j of at most k bits that ends in a set bit.
-        int j = i - k + 1 < 0 ? 0 : i - k + 1;
-        while (!Bit(e, j)) ++j;
-        unsigned val = 0;
-        for (int b = i; b >= j; --b) val = (val << 1) | static_cast<unsigned>(Bit(e, b));
-        if (started) {
-            for (int b = i; b >= j; --b) mont.Square(x, x);
-            mont.Mul(x, x, table[val >> 1]);
-        } else {
-            Copy(x, table[val >> 1], mn);
-            started = true;
-        }
-        i = j - 1;
-    }
-    // Out of Montgomery form.
-    u64 T[WORDS2];
-    Copy(T, x, mn);
-    Zero(T + mn, mn);
-    mont.Reduce(r, T);
-    return Norm(r, mn);
-}
-
-int ModPowPlain(u64* r, const u64* a, int an, const u64* e, int ebits, const u64* m, int mn) {
-    u64 x[WORDS2];
-    int xn = an;
-    Copy(x, a, an);
-    u64 T[WORDS2];
-    for (int i = ebits - 2; i >= 0; --i) {
-        if (xn > 0) {
-            Sqr(T, x, xn);
-            const int tn = Norm(T, 2 * xn);
-            if (tn >= mn) {
-                DivRem(nullptr, x, T, tn, m, mn);
-                xn = Norm(x, mn);
-            } else {
-                Copy(x, T, tn);
-                xn = tn;
-            }
-        }
-        if (Bit(e, i) && xn > 0) {
-            if (xn >= an)
-                Mul(T, x, xn, a, an);
-            else
-                Mul(T, a, an, x, xn);
-            const int tn = Norm(T, xn + an);
-            if (tn >= mn) {
-                DivRem(nullptr, x, T, tn, m, mn);
-                xn = Norm(x, mn);
-            } else {
-                Copy(x, T, tn);
-                xn = tn;
-            }
-        }
-    }
-    Copy(r, x, xn);
-    return xn;
-}
-
-/// x * y * 2^-64 mod m for x, y < m, m odd, minv = -m^-1 mod 2^64.
-inline u64 MontMulWord(u64 x, u64 y, u64 m, u64 minv) {
-    const u128 t = static_cast<u128>(x) * y;
-    const u64 tl = static_cast<u64>(t), th = static_cast<u64>(t >> 64);
-    const u128 um = static_cast<u128>(tl * minv) * m;
-    const u64 uh = static_cast<u64>(um >> 64);
-    // tl + low(um) is 0 mod 2^64: it carries exactly when tl is not 0.
-    const u64 s1 = th + uh;
-    const bool c1 = s1 < th;
-    const u64 s2 = s1 + (tl != 0);
-    const bool c2 = s2 < s1;
-    // (t + u m) / 2^64 < 2m: at most one subtraction, also past 2^64.
-    return (c1 || c2 || s2 >= m) ? s2 - m : s2;
-}
-
-/// a^e mod m for one-word a < m and m > 1.
-u64 ModPowWord(u64 a, const u64* e, int ebits, u64 m) {
-    u64 rem;
-    if (m & 1) {
-        const u64 minv = 0 - InverseWord(m);
-        Div2by1(a, 0, m, &rem);
-        const u64 base = rem;  // a * 2^64 mod m
-        u64 x = base;
-        for (int i = ebits - 2; i >= 0; --i) {
-            x = MontMulWord(x, x, m, minv);
-            if (Bit(e, i)) x = MontMulWord(x, base, m, minv);
-        }
-        return MontMulWord(x, 1, m, minv);
-    }
-    u64 x = a;
-    for (int i = ebits - 2; i >= 0; --i) {
-        u128 t = static_cast<u128>(x) * x;
-        Div2by1(static_cast<u64>(t >> 64), static_cast<u64>(t), m, &x);
-        if (Bit(e, i)) {
-            t = static_cast<u128>(x) * a;
-            Div2by1(static_cast<u64>(t >> 64), static_cast<u64>(t), m, &x);
-        }
-    }
-    return x;
-}
-
-}  // namespace
-
 int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int mn) {
     const int ebits = BitLen(e, en);
     if (ebits == 0) {
@@ -378,12 +198,12 @@ int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int
         return 1;  // m > 1
     }
     if (an == 0) return 0;
-    if (mn == 1) {
-        r[0] = ModPowWord(a[0], e, ebits, m[0]);
-        return r[0] ? 1 : 0;
-    }
-    if (m[0] & 1) return ModPowOdd(r, a, an, e, ebits, m, mn);
-    return ModPowPlain(r, a, an, e, ebits, m, mn);
+    const Montgomery mont(m, mn);
+    u64 x[WORDS];
+    mont.To(x, a, an);
+    mont.Pow(x, x, e, ebits);
+    mont.From(r, x);
+    return Norm(r, mn);
 }
 
 // --- Lehmer's gcd ------------------------------------------------------------------------

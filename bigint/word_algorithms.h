@@ -1,6 +1,6 @@
 #pragma once
 // Whole algorithms on word magnitudes (see words.h): integer square root,
-// modular exponentiation in Montgomery form, and Lehmer's gcd and inverse.
+// modular exponentiation, and Lehmer's gcd and inverse.
 // Inputs and outputs are normalised word arrays; lengths are returned.
 
 #include "bigint/words.h"
@@ -15,8 +15,8 @@ int ShiftLeftBits(u64* r, const u64* a, int an, int bits);
 /// r = floor(sqrt(a)); returns the length of r.
 int ISqrt(u64* r, const u64* a, int an);
 
-/// r = a^e mod m for a < m, m > 1 (any parity) with mn words, mn <= WORDS / 2
-/// so products stay within WORDS words. The exponent bits are e[0..en) words.
+/// r = a^e mod m for a < m, m > 1 (any parity) with mn <= WORDS words. The
+/// exponent bits are e[0..en) words.
 /// Returns the length of r.
 int ModPow(u64* r, const u64* a, int an, const u64* e, int en, const u64* m, int mn);
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
-#include "prime/montgomery.h"
+#include "bigint/bigint_words.h"
+#include "bigint/montgomery.h"
 #include "prime/prime_engine.h"
 
 namespace {
@@ -42,36 +42,40 @@ BigInt StartTestStep(const BigInt& t, int b, int32_t c, const BigInt& n) {
 // factor R is prime to n. So the gcds, and the result, are those of the walk
 // on BigInt values.
 BigInt RhoWalk(const BigInt& n, int trials, int b, const BigInt& start, int32_t c, const std::atomic<int>& state) {
-    const MontgomeryModulus mont(n);
-    MontgomeryModulus::Words addend{}, x{}, y{}, product{}, diff{};
-    mont.FromBigInt(c >= 0 ? BigInt(c) : n + c, addend);
+    const kw::Mag nw = kw::Load(n);
+    const kw::Montgomery mont(nw.w, nw.n);
+    const int k = mont.Size();
+    kw::u64 addend[kw::WORDS], x[kw::WORDS], y[kw::WORDS], product[kw::WORDS], diff[kw::WORDS];
+    const kw::Mag cw = kw::Load(c >= 0 ? BigInt(c) : n + c);
+    mont.To(addend, cw.w, cw.n);
     int topBit = 15;
     while (((b >> topBit) & 1) == 0) --topBit;
-    auto step = [&](uint64_t* v) {
-        MontgomeryModulus::Words base{};
-        for (int j = 0; j < mont.Size(); ++j) base[j] = v[j];
+    auto step = [&](kw::u64* v) {
+        kw::u64 base[kw::WORDS];
+        kw::Copy(base, v, k);
         for (int bit = topBit - 1; bit >= 0; --bit) {
             mont.Sqr(v, v);
-            if ((b >> bit) & 1) mont.Mul(v, base, v);
+            if ((b >> bit) & 1) mont.Mul(v, v, base);
         }
-        mont.Add(v, addend, v);
+        mont.Add(v, v, addend);
     };
     auto gcdFound = [&](BigInt& g) {
-        g = MontgomeryModulus::ToBigInt(product).Gcd(n);
+        g = kw::FromWords(product, k).Gcd(n);
         return g != 1 && g != n;
     };
 
-    mont.FromBigInt(start, x);
-    for (int j = 0; j < mont.Size(); ++j) y[j] = x[j];
+    const kw::Mag sw = kw::Load(start);
+    mont.To(x, sw.w, sw.n);
+    kw::Copy(y, x, k);
     step(y);
-    mont.Sub(y, x, product);
+    mont.Sub(product, y, x);
     BigInt g;
     for (int i = 1; i < trials; ++i) {
         step(x);
         step(y);
         step(y);
-        mont.Sub(y, x, diff);
-        mont.Mul(product, diff, product);
+        mont.Sub(diff, y, x);
+        mont.Mul(product, product, diff);
         if (i % 100 == 0 && gcdFound(g)) return g;
         if (Aborted(state)) return BigInt(0);
     }
@@ -157,8 +161,10 @@ class Pm1Power {
 public:
     explicit Pm1Power(const BigInt& n) : m_n(n), m_plain(2), m_fast((n.GetLimb(0) & 1) != 0 && n.GetTop() <= 49) {
         if (m_fast) {
-            m_mont.emplace(n);
-            m_mont->FromBigInt(BigInt(2), m_x);
+            const kw::Mag nw = kw::Load(n);
+            m_mont = kw::Montgomery(nw.w, nw.n);
+            const kw::u64 two = 2;
+            m_mont.To(m_x, &two, 1);
         }
     }
 
@@ -172,46 +178,28 @@ public:
             m_plain = m_plain.PowerMod(q, m_n);
             return;
         }
-        if (q.GetTop() == 0 && q.GetLimb(0) == 0) {  // X^0 = 1
-            m_mont->FromBigInt(BigInt(1), m_x);
+        const kw::Mag e = kw::Load(q);
+        if (e.n == 0) {  // X^0 = 1
+            kw::Copy(m_x, m_mont.One(), m_mont.Size());
             return;
         }
-        // Fixed 4-bit windows over the exponent, most significant first.
-        const int k = m_mont->Size();
-        MontgomeryModulus::Words table[16];
-        for (int j = 0; j < k; ++j) table[1][j] = m_x[j];
-        m_mont->Sqr(table[1], table[2]);
-        for (int w = 3; w < 16; ++w) m_mont->Mul(table[w - 1], table[1], table[w]);
-        bool started = false;
-        for (int limb = q.GetTop(); limb >= 0; --limb) {
-            for (int shift = 12; shift >= 0; shift -= 4) {
-                const int window = (q.GetLimb(limb) >> shift) & 15;
-                if (started) {
-                    for (int s = 0; s < 4; ++s) m_mont->Sqr(m_x, m_x);
-                    if (window != 0) m_mont->Mul(m_x, table[window], m_x);
-                } else if (window != 0) {
-                    for (int j = 0; j < k; ++j) m_x[j] = table[window][j];
-                    started = true;
-                }
-            }
-        }
+        m_mont.Pow(m_x, m_x, e.w, kw::BitLen(e.w, e.n));
     }
 
     /// The plain value of X.
     BigInt Plain() const {
         if (!m_fast) return m_plain;
-        MontgomeryModulus::Words one{1};
-        MontgomeryModulus::Words x{};
-        m_mont->Mul(m_x, one, x);
-        return MontgomeryModulus::ToBigInt(x);
+        kw::u64 x[kw::WORDS];
+        m_mont.From(x, m_x);
+        return kw::FromWords(x, m_mont.Size());
     }
 
 private:
     const BigInt& m_n;
     BigInt m_plain;
     bool m_fast;
-    std::optional<MontgomeryModulus> m_mont;
-    MontgomeryModulus::Words m_x{};
+    kw::Montgomery m_mont;
+    kw::u64 m_x[kw::WORDS] = {};
 };
 
 }  // namespace
