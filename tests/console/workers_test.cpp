@@ -71,9 +71,6 @@ TEST(Workers, MessagesEndToEnd) {
     PrimeSettings pm1Both = Factor(METHOD_PM1, "15");
     pm1Both.pm1SmallExponent = 2;
     pm1Both.pm1Bound = 262144;
-    PrimeSettings pm1Overflow = Factor(METHOD_PM1, "1000003");
-    pm1Overflow.pm1SmallExponent = 200;  // beyond the dialog's range; the engine accepts up to 256
-    pm1Overflow.pm1Bound = 262144;
     PrimeSettings smallBound = Factor(METHOD_FACTORISE, "131074");
     PrimeSettings largeBound = Factor(METHOD_FACTORISE, "131074");
     largeBound.trialDivBound = 65539;
@@ -93,7 +90,6 @@ TEST(Workers, MessagesEndToEnd) {
         {"rho refuses a constant sequence silently", rhoConstant, {}},
         {"p-1 completes both factors at once", pm1Both, {"素因数を発見できませんでした"}},
         {"p-1 of 0", Factor(METHOD_PM1, "0"), {"ターゲットが不正です"}},
-        {"p-1 arithmetic error: the engine's box only", pm1Overflow, {"p-1法で演算エラー"}},
         {"p-1 finds 13 of 13 * 89", Factor(METHOD_PM1, "1157"), {"素因数\r 13 \rを発見しました !"}},
         {"ECM without curves", Factor(METHOD_ECM, "8"), {BUG, "返り値は\r 1 \rでした"}},
         {"factorisation", Factor(METHOD_FACTORISE, "2424"), {INCOMPLETE, "2^3 * 3 * 101"}},
