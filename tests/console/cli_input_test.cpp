@@ -1,0 +1,99 @@
+// kalvora-cli keys on input it cannot use: a directory, a file that cannot
+// be read, a script beyond 64 MiB, an endless stream. Each is one line on
+// standard error and the exit status 2, never a crash or a memory run.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+#ifdef KALVORA_CLI_PATH
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::vector<std::string> errorLines;
+};
+
+// Runs "kalvora-cli keys ARGS" (ARGS may redirect standard input), bounded
+// in time so that a reader that never stops fails instead of hanging.
+Outcome RunKeys(const std::string& args) {
+    const std::string errorFile = ::testing::TempDir() + "cli_input_errors.txt";
+    const std::string command = "timeout 60 " + std::string(KALVORA_CLI_PATH) + " keys " + args + " 2>" + errorFile;
+    Outcome outcome;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return outcome;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+    const int rc = pclose(pipe);
+    outcome.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    std::ifstream errors(errorFile);
+    for (std::string line; std::getline(errors, line);) outcome.errorLines.push_back(line);
+    return outcome;
+}
+
+// A file of `size` spaces: a valid script without a token.
+std::string SpacesFile(const char* name, size_t size) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream file(path, std::ios::binary);
+    const std::string block(1 << 20, ' ');
+    for (size_t left = size; left > 0;) {
+        const size_t part = left < block.size() ? left : block.size();
+        file.write(block.data(), static_cast<std::streamsize>(part));
+        left -= part;
+    }
+    return path;
+}
+
+TEST(CliInput, UnusableInputIsOneLineAndStatusTwo) {
+    const size_t limit = size_t{64} << 20;
+    const std::string tooLarge = SpacesFile("cli_input_too_large.keys", limit + 1);
+    struct Row { std::string what; std::string args; std::string reason; };
+    const Row rows[] = {
+        {"a directory", ::testing::TempDir(), "Is a directory"},
+        {"a file that cannot be read", "/proc/self/mem", "Input/output error"},
+        {"no such file", ::testing::TempDir() + "cli_input_missing.keys", "No such file or directory"},
+        {"one byte beyond 64 MiB", tooLarge, "larger than 64 MiB, refused"},
+        {"an endless file", "/dev/zero", "larger than 64 MiB, refused"},
+        {"an endless standard input", "< /dev/zero", "larger than 64 MiB, refused"},
+    };
+    for (const Row& r : rows) {
+        const Outcome outcome = RunKeys(r.args);
+        EXPECT_EQ(outcome.status, 2) << r.what;
+        EXPECT_EQ(outcome.out, "") << r.what;
+        ASSERT_EQ(outcome.errorLines.size(), 1u) << r.what;
+        const std::string& line = outcome.errorLines[0];
+        EXPECT_EQ(line.rfind("kalvora-cli keys: cannot read ", 0), 0u) << r.what << ": " << line;
+        EXPECT_NE(line.find(r.reason), std::string::npos) << r.what << ": " << line;
+    }
+    std::remove(tooLarge.c_str());
+}
+
+TEST(CliInput, ScriptOfExactly64MiBIsRead) {
+    const std::string path = SpacesFile("cli_input_limit.keys", size_t{64} << 20);
+    const Outcome outcome = RunKeys(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "value=0 remainder=0 memory=0 op=\" \" radix=10\n");
+    EXPECT_TRUE(outcome.errorLines.empty());
+}
+
+TEST(CliInput, AnOverlongTokenIsShownByItsStart) {
+    const std::string path = ::testing::TempDir() + "cli_input_token.keys";
+    std::ofstream(path) << std::string(100000, 'z') << "\n";
+    const Outcome outcome = RunKeys(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(outcome.status, 2);
+    ASSERT_EQ(outcome.errorLines.size(), 1u);
+    EXPECT_EQ(outcome.errorLines[0], "kalvora-cli keys: unknown token '" + std::string(80, 'z') + "...'");
+}
+
+#endif
+
+}  // namespace
