@@ -303,6 +303,7 @@ TEST(FullRange, AddPointsAgreesWithGmpOnRandomPoints) {
         }
         if (i % 25 == 1) mpz_set(p2.x.v, p1.x.v);  // same x, other y
         if (i % 25 == 2) mpz_neg(p2.y.v, p1.y.v);  // P + (-P)
+        if (i % 25 == 4) mpz_neg(p2.x.v, p1.x.v);  // x2 = -x1 is another x
         if (i % 50 == 3) mpz_add(p1.y.v, p1.y.v, N.v);  // beyond (-N, N): the formulas hold for any value
         ExpectSameSum("row " + std::to_string(i) + " N " + gmpref::Decimal(N.v), p1, p2, a.v, N.v);
     }
