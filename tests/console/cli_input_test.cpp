@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -20,10 +21,16 @@ struct Outcome {
     std::vector<std::string> errorLines;
 };
 
+// A path of the temporary folder of this process: test programs of several
+// builds may run at once.
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "kalvora_" + std::to_string(getpid()) + "_" + name;
+}
+
 // Runs "kalvora-cli keys ARGS" (ARGS may redirect standard input), bounded
 // in time so that a reader that never stops fails instead of hanging.
 Outcome RunKeys(const std::string& args) {
-    const std::string errorFile = ::testing::TempDir() + "cli_input_errors.txt";
+    const std::string errorFile = TempPath("errors.txt");
     const std::string command = "timeout 60 " + std::string(KALVORA_CLI_PATH) + " keys " + args + " 2>" + errorFile;
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
@@ -40,7 +47,7 @@ Outcome RunKeys(const std::string& args) {
 
 // A file of `size` spaces: a valid script without a token.
 std::string SpacesFile(const char* name, size_t size) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = TempPath(name);
     std::ofstream file(path, std::ios::binary);
     const std::string block(1 << 20, ' ');
     for (size_t left = size; left > 0;) {
@@ -53,9 +60,9 @@ std::string SpacesFile(const char* name, size_t size) {
 
 TEST(CliInput, UnusableInputIsOneLineAndStatusTwo) {
     const size_t limit = size_t{64} << 20;
-    const std::string atLimit = SpacesFile("cli_input_at_limit.keys", limit);
-    const std::string beyond = SpacesFile("cli_input_beyond.keys", limit + 1);
-    const std::string token = ::testing::TempDir() + "cli_input_token.keys";
+    const std::string atLimit = SpacesFile("at_limit.keys", limit);
+    const std::string beyond = SpacesFile("beyond.keys", limit + 1);
+    const std::string token = TempPath("token.keys");
     std::ofstream(token) << std::string(100000, 'z') << "\n";
     const std::string refused = "kalvora-cli keys: cannot read ";
     struct Row { std::string what; std::string args; std::string error; };  // no error: status 0
@@ -76,7 +83,7 @@ TEST(CliInput, UnusableInputIsOneLineAndStatusTwo) {
         EXPECT_EQ(outcome.errorLines, r.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.error})
             << r.what;
     }
-    for (const std::string& path : {atLimit, beyond, token}) std::remove(path.c_str());
+    for (const std::string& path : {atLimit, beyond, token, TempPath("errors.txt")}) std::remove(path.c_str());
 }
 
 #endif
