@@ -2,10 +2,10 @@
 // (same steps, same gcd schedule; mpz_powm, mpz_gcd, mpz_invert) on the same
 // targets in the same run. The ratios ours/GMP are printed at the end.
 //
-//   pseudo-prime test, 30 trials, 800-bit prime
-//   rho, default parameters (10000 steps), 100-digit target without small factors
-//   p-1, default parameters (stage 1, stage 2 to 2^20), 100-digit target
-//   one ECM curve at B = 10000 and B = 100000, 150-digit target
+//   pseudo-prime test, 30 trials, 800-bit and 1600-bit primes
+//   rho, 100000 steps, 1200-bit target without small factors
+//   p-1, default parameters (stage 1, stage 2 to 2^20), 1200-bit target
+//   one ECM curve at B = 10000, 1200-bit target
 
 #include <benchmark/benchmark.h>
 #include <gmp.h>
@@ -25,35 +25,29 @@ using gmpref::Mpz;
 
 // The targets, fixed by a seeded generator.
 struct Targets {
-    Mpz prime800, rho100, pm1100, ecm150;
+    Mpz prime800, prime1600, rho1200, pm11200, ecm1200;
     Targets() {
         gmp_randstate_t rng;
         gmp_randinit_mt(rng);
         gmp_randseed_ui(rng, 2026);
-        mpz_urandomb(prime800.v, rng, 800);
-        mpz_setbit(prime800.v, 799);
-        mpz_nextprime(prime800.v, prime800.v);
-        while (mpz_sizeinbase(prime800.v, 2) != 800) {
-            mpz_clrbit(prime800.v, 800);
-            mpz_nextprime(prime800.v, prime800.v);
-        }
-        // Two 50-digit primes: no small factor for rho, no smooth p - 1 for p-1.
-        Mpz p, q, low;
-        mpz_ui_pow_ui(low.v, 10, 49);
-        for (mpz_t* target : {&rho100.v, &pm1100.v}) {
-            mpz_urandomm(p.v, rng, low.v);
-            mpz_add(p.v, p.v, low.v);
-            mpz_nextprime(p.v, p.v);
-            mpz_urandomm(q.v, rng, low.v);
-            mpz_add(q.v, q.v, low.v);
-            mpz_nextprime(q.v, q.v);
+        auto prime = [&](mpz_t p, unsigned long bits) {
+            do {
+                mpz_urandomb(p, rng, bits);
+                mpz_setbit(p, bits - 1);
+                mpz_nextprime(p, p);
+            } while (mpz_sizeinbase(p, 2) != bits);
+        };
+        prime(prime800.v, 800);
+        prime(prime1600.v, 1600);
+        // Two 600-bit primes: no small factor for rho, no smooth p - 1 for p-1.
+        Mpz p, q;
+        for (mpz_t* target : {&rho1200.v, &pm11200.v}) {
+            prime(p.v, 600);
+            prime(q.v, 600);
             mpz_mul(*target, p.v, q.v);
         }
-        // A 150-digit prime: the curve is walked to its end.
-        mpz_ui_pow_ui(low.v, 10, 149);
-        mpz_urandomm(ecm150.v, rng, low.v);
-        mpz_add(ecm150.v, ecm150.v, low.v);
-        mpz_nextprime(ecm150.v, ecm150.v);
+        // A prime: the curve is walked to its end.
+        prime(ecm1200.v, 1200);
         gmp_randclear(rng);
     }
 };
@@ -63,51 +57,51 @@ const Targets& T() {
     return targets;
 }
 
-void OursPseudoPrime(benchmark::State& state) {
-    const BigInt n = T().prime800.Big();
-    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.IsPseudoPrime(n, 30));
+const std::atomic<int>& Active() {
+    static const std::atomic<int> active{RUN_ACTIVE};
+    return active;
 }
 
-void GmpPseudoPrime(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(T().prime800.v, 30, g_primeEngine.primes));
+void OursPseudoPrime(benchmark::State& state, const Mpz& n) {
+    const BigInt big = n.Big();
+    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.IsPseudoPrime(big, 30, Active()));
+}
+
+void GmpPseudoPrime(benchmark::State& state, const Mpz& n) {
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(n.v, 30, g_primeEngine.primes));
 }
 
 void OursRho(benchmark::State& state) {
-    const BigInt n = T().rho100.Big();
-    std::atomic<int> active{RUN_ACTIVE};
-    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Rho(n, 10000, 2, 2, 1, active));
+    const BigInt n = T().rho1200.Big();
+    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Rho(n, 100000, 2, 2, 1, Active()));
 }
 
 void GmpRho(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Rho(out.v, T().rho100.v, 10000, 2, 2, 1);
+    for (auto _ : state) gmpref::Rho(out.v, T().rho1200.v, 100000, 2, 2, 1);
 }
 
 void OursPm1(benchmark::State& state) {
-    const BigInt n = T().pm1100.Big();
-    std::atomic<int> active{RUN_ACTIVE};
-    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Pm1(n, 16, 1, 1048576, active));
+    const BigInt n = T().pm11200.Big();
+    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Pm1(n, 16, 1, 1048576, Active()));
 }
 
 void GmpPm1(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Pm1(out.v, T().pm1100.v, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
+    for (auto _ : state) gmpref::Pm1(out.v, T().pm11200.v, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
 }
 
 // One curve: Ecm with a single trial draws its curve and walks the multiplier.
 void OursEcmCurve(benchmark::State& state) {
-    const BigInt n = T().ecm150.Big();
-    const int bound = static_cast<int>(state.range(0));
-    std::atomic<int> active{RUN_ACTIVE};
-    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Ecm(n, 1, bound, active));
+    const BigInt n = T().ecm1200.Big();
+    for (auto _ : state) benchmark::DoNotOptimize(g_primeEngine.Ecm(n, 1, 10000, Active()));
 }
 
 // The same walk in GMP on a curve drawn the same way (y0 a residue below the
 // square root of N, x0 the cube root of y0^2, a and b from them).
 void GmpEcmCurve(benchmark::State& state) {
-    const int bound = static_cast<int>(state.range(0));
     Mpz s, y0, y2, x0, x3, a, out;
-    mpz_sqrt(s.v, T().ecm150.v);
+    mpz_sqrt(s.v, T().ecm1200.v);
     mpz_set_ui(y0.v, 123456789);
     mpz_powm_ui(y0.v, y0.v, 20001, s.v);
     mpz_mul(y2.v, y0.v, y0.v);
@@ -115,20 +109,20 @@ void GmpEcmCurve(benchmark::State& state) {
     mpz_pow_ui(x3.v, x0.v, 3);
     mpz_sub(a.v, y2.v, x3.v);
     mpz_tdiv_q(a.v, a.v, x0.v);
-    const std::string& multiplier = g_primeEngine.EcmMultiplier(bound);
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out.v, T().ecm150.v, a.v, x0.v, y0.v, multiplier));
+    const std::string& multiplier = g_primeEngine.EcmMultiplier(10000);
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out.v, T().ecm1200.v, a.v, x0.v, y0.v, multiplier));
 }
 
-BENCHMARK(OursPseudoPrime)->Unit(benchmark::kMillisecond);
-BENCHMARK(GmpPseudoPrime)->Unit(benchmark::kMillisecond);
-BENCHMARK(OursRho)->Unit(benchmark::kMillisecond);
-BENCHMARK(GmpRho)->Unit(benchmark::kMillisecond);
-BENCHMARK(OursPm1)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(GmpPm1)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(OursEcmCurve)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(GmpEcmCurve)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(OursEcmCurve)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(GmpEcmCurve)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(OursPseudoPrime, 800, T().prime800)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(GmpPseudoPrime, 800, T().prime800)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursPseudoPrime, 1600, T().prime1600)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(GmpPseudoPrime, 1600, T().prime1600)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursRho)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(GmpRho)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(OursPm1)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(GmpPm1)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(OursEcmCurve)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(GmpEcmCurve)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 
@@ -138,17 +132,17 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     struct Pair { const char* label; const char* ours; const char* gmp; double goal; };
     const Pair pairs[] = {
-        {"pseudo-prime, 30 trials, 800 bits", "OursPseudoPrime", "GmpPseudoPrime", 2},
-        {"rho, 10000 steps, 100 digits", "OursRho", "GmpRho", 2},
-        {"p-1, B2 = 2^20, 100 digits", "OursPm1/iterations:2", "GmpPm1/iterations:2", 2},
-        {"ECM curve, B = 10000, 150 digits", "OursEcmCurve/10000", "GmpEcmCurve/10000", 3},
-        {"ECM curve, B = 100000, 150 digits", "OursEcmCurve/100000/iterations:2", "GmpEcmCurve/100000/iterations:2", 3},
+        {"pseudo-prime, 30 trials, 800 bits", "OursPseudoPrime/800", "GmpPseudoPrime/800", 1.5},
+        {"pseudo-prime, 30 trials, 1600 bits", "OursPseudoPrime/1600", "GmpPseudoPrime/1600", 1.5},
+        {"rho, 100000 steps, 1200 bits", "OursRho/iterations:2", "GmpRho/iterations:2", 2},
+        {"p-1, B2 = 2^20, 1200 bits", "OursPm1/iterations:1", "GmpPm1/iterations:1", 2},
+        {"ECM curve, B = 10000, 1200 bits", "OursEcmCurve/iterations:2", "GmpEcmCurve/iterations:2", 3},
     };
     for (const Pair& p : pairs) {
         const auto ours = reporter.Seconds().find(p.ours);
         const auto gmp = reporter.Seconds().find(p.gmp);
         if (ours == reporter.Seconds().end() || gmp == reporter.Seconds().end()) continue;
-        std::printf("%-36s ours %9.2f ms, GMP %9.2f ms (CPU time), ratio ours/GMP %.2f (goal <= %.0f)\n", p.label,
+        std::printf("%-36s ours %9.2f ms, GMP %9.2f ms (CPU time), ratio ours/GMP %.2f (goal <= %.1f)\n", p.label,
                     ours->second * 1e3, gmp->second * 1e3, ours->second / gmp->second, p.goal);
     }
     benchmark::Shutdown();

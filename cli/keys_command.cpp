@@ -14,10 +14,13 @@
 // Output: "box[CAPTION]: TEXT" per message box, "clip<-TEXT" per clipboard
 // write, and the state line for show and once at the end.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +30,27 @@
 #include "calc/calc_engine.h"
 
 namespace {
+
+// A script is read whole, up to this size; a larger one (or an endless
+// stream such as /dev/zero) is refused before it can exhaust the memory.
+constexpr size_t SCRIPT_LIMIT = size_t{64} << 20;
+
+// Reads the whole of `fd` into `script`; returns an error text, empty on success.
+std::string ReadScript(int fd, std::string& script) {
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n == 0) return "";
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::strerror(errno);
+        }
+        if (script.size() + static_cast<size_t>(n) > SCRIPT_LIMIT) return "larger than 64 MiB, refused";
+        script.append(buffer, static_cast<size_t>(n));
+    }
+}
 
 // The edits hold at most this many characters: the main display, the modulus edit.
 constexpr size_t VALUE_TEXT_LIMIT = 1617;
@@ -179,15 +203,13 @@ int RunKeysCommand(int argc, char** argv) {
         return 2;
     }
     std::string script;
-    if (argc == 1) {
-        std::ifstream in(argv[0], std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "kalvora-cli keys: cannot read %s\n", argv[0]);
-            return 2;
-        }
-        script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } else {
-        script.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    const char* name = argc == 1 ? argv[0] : "standard input";
+    const int fd = argc == 1 ? open(argv[0], O_RDONLY | O_CLOEXEC) : STDIN_FILENO;
+    const std::string error = fd < 0 ? std::strerror(errno) : ReadScript(fd, script);
+    if (fd > STDIN_FILENO) close(fd);
+    if (!error.empty()) {
+        std::fprintf(stderr, "kalvora-cli keys: cannot read %s: %s\n", name, error.c_str());
+        return 2;
     }
 
     std::vector<Token> tokens;
@@ -197,7 +219,9 @@ int RunKeysCommand(int argc, char** argv) {
             const bool windowCommand = word.size() <= 9 &&
                                        word.find_first_not_of("0123456789") == std::string::npos &&
                                        IsWindowCommand(std::stoi(word));
-            std::fprintf(stderr, "kalvora-cli keys: unknown token '%s'%s\n", word.c_str(),
+            // A token as long as the script itself is shown by its start.
+            const std::string shown = word.size() > 80 ? word.substr(0, 80) + "..." : word;
+            std::fprintf(stderr, "kalvora-cli keys: unknown token '%s'%s\n", shown.c_str(),
                          windowCommand ? " (a window command; modulus=T sets the modulus)" : "");
             return 2;
         }

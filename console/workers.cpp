@@ -11,6 +11,7 @@
 
 #include "bigint/message_box.h"
 #include "console/worker_control.h"
+#include "prime/bpsw.h"
 #include "prime/prime_engine.h"
 
 WorkerControl g_workerControl;
@@ -22,6 +23,10 @@ constexpr const char* TEXT_PRIME = "素数です";
 constexpr const char* TEXT_NOT_FOUND = "素因数を発見できませんでした";
 constexpr const char* TEXT_BAD_TARGET = "ターゲットが不正です";
 constexpr const char* TEXT_NOT_IMPLEMENTED = "この機能は実装されておりません。";
+constexpr const char* TEXT_BAD_PARAMETERS = "パラメータが適切でありません。変更して下さい。";
+constexpr const char* TEXT_RHO_SHORT_CYCLE =
+    "数列 X[i] が 2 ステップ以内に X[0] に戻るため、ρ法では探索できません。\r"
+    "ターゲットが小さすぎるか、X[0] または c が適切でありません。";
 
 bool StillActive() { return g_workerControl.RunState.load() == RUN_ACTIVE; }
 
@@ -36,34 +41,39 @@ std::string Decimal(BigInt value) {
     return value.ToString(buffer, 10);
 }
 
-std::string FoundText(const std::string& factor) {
-    std::string text = "素因数\r ";
-    text += factor;
-    text += " \rを発見しました !";
+// A found factor is checked before it is announced: a composite one (two
+// prime factors caught by the same gcd) is not called a prime factor.
+std::string FoundText(const BigInt& factor) {
+    const bool prime = IsBpswProbablePrime(factor);
+    std::string text = prime ? "素因数\r " : "因数\r ";
+    text += Decimal(factor);
+    text += prime ? " \rを発見しました !" : " \rを発見しました ! (合成数)";
     return text;
 }
 
 // The verdict on a rho or p-1 result; `parameterText` is the method's text for
-// results that no valid run produces.
-void ShowSearchResult(const BigInt& r, const char* parameterText) {
+// results that no valid run produces, `refusalText` the one for -2.
+void ShowSearchResult(const BigInt& r, const char* parameterText, const char* refusalText) {
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (r.GetStatus() == 1 || r < -2 || r == 1) {
         ShowMessageBox(parameterText);
     } else if (r >= 2) {
-        ShowMessageBox(FoundText(Decimal(r)));
+        ShowMessageBox(FoundText(r));
     } else if (r == -1) {
         ShowMessageBox(TEXT_BAD_TARGET);
     } else if (r == 0) {
         ShowMessageBox(TEXT_NOT_FOUND);
+    } else {
+        ShowMessageBox(refusalText);
     }
-    // -2: the routine refused its parameters and has said what it had to say.
 }
 
 }  // namespace
 
 unsigned PseudoPrimeWorker(void*) {
-    const int result = g_primeEngine.IsPseudoPrime(g_workerControl.target, g_workerControl.mrTrials);
+    const int result =
+        g_primeEngine.IsPseudoPrime(g_workerControl.target, g_workerControl.mrTrials, g_workerControl.RunState);
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (result != 0) {
@@ -87,7 +97,7 @@ unsigned TrialDivisionWorker(void*) {
         // 0 and +-1 are no targets; -1 is not a factor.
         ShowMessageBox(TEXT_BAD_TARGET);
     } else {
-        ShowMessageBox(FoundText(std::to_string(result)));
+        ShowMessageBox(FoundText(BigInt(result)));
     }
     return EndRun();
 }
@@ -95,7 +105,11 @@ unsigned TrialDivisionWorker(void*) {
 unsigned RhoWorker(void*) {
     const BigInt r = g_primeEngine.Rho(g_workerControl.target, g_workerControl.rhoTrials, g_workerControl.rhoExponent,
                                        g_workerControl.rhoX0, g_workerControl.rhoAddend, g_workerControl.RunState);
-    ShowSearchResult(r, "パラメータが適切でありません。変更して下さい。");
+    // -2 either refuses a parameter or says that the sequence closes at once.
+    const bool shortCycle = r == -2 && g_primeEngine.RhoStartReturns(g_workerControl.target, g_workerControl.rhoTrials,
+                                                                     g_workerControl.rhoExponent, g_workerControl.rhoX0,
+                                                                     g_workerControl.rhoAddend);
+    ShowSearchResult(r, TEXT_BAD_PARAMETERS, shortCycle ? TEXT_RHO_SHORT_CYCLE : TEXT_BAD_PARAMETERS);
     return EndRun();
 }
 
@@ -103,7 +117,7 @@ unsigned Pm1Worker(void*) {
     const BigInt r = g_primeEngine.Pm1(g_workerControl.target, g_workerControl.pm1SmallExponent,
                                        g_workerControl.pm1LargeExponent, g_workerControl.pm1Bound,
                                        g_workerControl.RunState);
-    ShowSearchResult(r, "Error in PrimeDlg(3). プログラム開発者にご連絡下さい.");
+    ShowSearchResult(r, "Error in PrimeDlg(3). プログラム開発者にご連絡下さい.", TEXT_BAD_PARAMETERS);
     return EndRun();
 }
 
@@ -114,7 +128,7 @@ unsigned EcmWorker(void*) {
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (r >= 2) {
-        ShowMessageBox(FoundText(Decimal(r)));
+        ShowMessageBox(FoundText(r));
     } else {
         std::string text = "返り値は\r ";
         text += Decimal(r);
@@ -150,6 +164,8 @@ unsigned FactoriseWorker(void*) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (cofactor == 0) {
         ShowMessageBox("入力の値が正しくありません");
+    } else if (cofactor == 1 && list[0].prime == 0) {
+        // The target 1: miniFactor's own box has said so.
     } else {
         ShowMessageBox(FactorProductText(list, cofactor));
     }

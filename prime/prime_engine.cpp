@@ -4,7 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "bigint/bigint_words.h"
 #include "bigint/message_box.h"
+#include "bigint/montgomery.h"
+#include "bigint/word_algorithms.h"
 
 PrimeEngine g_primeEngine;
 
@@ -89,52 +92,59 @@ const std::string& PrimeEngine::EcmMultiplier(int smoothness) const {
     return m_ecmMultiplier[3];
 }
 
-// Miller-Rabin on the bases 2, 3, 5, ... Condition B needs p^(2^k d) for every
-// k < s; each of these is the square of the previous one, and squaring with a
-// reduction by the cached remainder is exactly the tail of computing the power
-// from the base. Once a square fails (a modulus too wide for its products),
-// the remaining powers are computed from the base, as each of them fails the
-// same way and reports its own overflow.
-int PrimeEngine::IsPseudoPrime(BigInt n, int trials) const {
+// Miller-Rabin on the bases 2, 3, 5, ... in the Montgomery kernel of the
+// target's words, exact at every width. Condition B needs p^(2^k d) for
+// every k < s; each is the square of the previous one, and once one of them
+// is n - 1 condition B holds whatever the others are.
+int PrimeEngine::IsPseudoPrime(BigInt n, int trials, const std::atomic<int>& state) const {
     // Zero, negative values (n - 1 negative: every power fails, or the base 2
     // divides), invalid values and 1 (whose n - 1 has no odd part) are not candidates.
     if (n.GetStatus() == 1 || n.GetSign() != 0 || (n.GetTop() == 0 && n.GetLimb(0) <= 1)) return 0;
+    const kw::Mag nw = kw::Load(n);
 
-    const BigInt nMinus1 = n - 1;
-    BigInt d = nMinus1;
+    // Built at the first power: n is odd and at least 3 by then.
+    kw::Montgomery mont;
+    kw::u64 d[kw::WORDS], minusOne[kw::WORDS];
+    int dBits = 0;
     int s = 0;
-    while ((d.GetLimb(0) & 1) == 0) {
-        ++s;
-        d = d / 2;
-    }
+    auto prepare = [&] {
+        mont = kw::Montgomery(nw.w, nw.n);
+        kw::u64 nm1[kw::WORDS];
+        kw::Copy(nm1, nw.w, nw.n);
+        nm1[0] -= 1;  // n is odd: no borrow
+        mont.To(minusOne, nm1, nw.n);
+        while (((nm1[s / 64] >> (s % 64)) & 1) == 0) ++s;
+        const int dn = kw::ShiftRightBits(d, nm1, kw::Norm(nm1, nw.n), s);
+        dBits = kw::BitLen(d, dn);
+    };
+    auto equal = [&](const kw::u64* a, const kw::u64* b) { return std::memcmp(a, b, sizeof(kw::u64) * nw.n) == 0; };
 
     // There are PRIME_COUNT bases; a larger count cannot try more of them.
     if (trials > PRIME_COUNT) trials = PRIME_COUNT;
     for (int j = 0; j < trials; ++j) {
+        if (state.load(std::memory_order_relaxed) == RUN_ABORT) return 0;
         const int p = primes[j];
         if (n == p) return 1;
-        if (n % p == 0) return 0;  // gcd(n, p) != 1 for a prime p
+        if (kw::Mod1(nw.w, nw.n, static_cast<kw::u64>(p)) == 0) return 0;  // gcd(n, p) != 1 for a prime p
+        if (dBits == 0) prepare();
 
-        const BigInt base(p);
-        BigInt y = base.PowerModCached(d, n);
-        const bool conditionA = y == 1;
-        bool conditionB = false;
-        bool failed = y.GetStatus() == 1;
-        for (int k = 0; k < s; ++k) {
-            if (k > 0) {
-                if (failed) {
-                    const BigInt e = BigInt(2).Power(k) * d;
-                    y = base.PowerModCached(e, n);
-                } else {
-                    y = (y * y).ModCached(n);
-                    failed = y.GetStatus() == 1;
-                }
-            }
-            if (y == nMinus1) conditionB = true;
+        const kw::u64 base = static_cast<kw::u64>(p);
+        kw::u64 y[kw::WORDS];
+        mont.To(y, &base, 1);
+        mont.Pow(y, y, d, dBits);
+        bool pass = equal(y, mont.One());  // condition A
+        for (int k = 0; k < s && !pass; ++k) {
+            if (k > 0) mont.Sqr(y, y);
+            pass = equal(y, minusOne);  // condition B
         }
-        if (!conditionA && !conditionB) return 0;
+        if (!pass) return 0;
     }
     return 1;
+}
+
+int PrimeEngine::IsPseudoPrime(BigInt n, int trials) const {
+    static const std::atomic<int> never{RUN_ACTIVE};
+    return IsPseudoPrime(n, trials, never);
 }
 
 int PrimeEngine::TrialDivide32Unchecked(uint32_t x, int from, int to, const std::atomic<int>* state) const {

@@ -59,7 +59,10 @@ public:
     /// Shows `text` in the application's message box and waits until it is dismissed.
     void ShowMessage(const char* text) const;
 
-    /// Miller-Rabin with the first `trials` table primes as bases: 1 pseudo-prime, 0 composite.
+    /// Miller-Rabin with the first `trials` table primes as bases: 1 pseudo-prime, 0 composite
+    /// (also 0 once the run state reads RUN_ABORT, checked before every base).
+    int IsPseudoPrime(BigInt n, int trials, const std::atomic<int>& state) const;
+    /// IsPseudoPrime with a run state that never asks for an abort.
     int IsPseudoPrime(BigInt n, int trials) const;
 
     /// Divides out the table primes below `bound`; fills `list` and returns the cofactor
@@ -75,6 +78,10 @@ public:
 
     /// Pollard rho on X[0] = a, X[i+1] = X[i]^b + c: a factor, 0, -1 or -2.
     BigInt Rho(BigInt n, int trials, int b, uint32_t a, int32_t c, const std::atomic<int>& state) const;
+    /// Whether Rho's -2 for these arguments comes from the start test (the
+    /// sequence returns to a after one or two steps) rather than from a
+    /// parameter or target out of range.
+    bool RhoStartReturns(BigInt n, int trials, int b, uint32_t a, int32_t c) const;
     /// Two-stage p-1 with exponents e1 (primes below 2^18) and e2 (primes up to B2).
     BigInt Pm1(BigInt n, int e1, int e2, int B2, const std::atomic<int>& state) const;
 

@@ -70,7 +70,9 @@ TEST(CliPrime, PrintsEveryBoxOfTheRun) {
         {"action=2 method=1 target=8051 rhoTrials=4 lowerPriority=0", {"box: 素因数\\r 97 \\rを発見しました !"}},
         {"action=2 method=1 target=-8051 rhoTrials=4 rhoX0=2 rhoExponent=2 rhoAddend=1",
          {"box: 素因数\\r 97 \\rを発見しました !"}},
-        {"action=2 method=1 target=15 rhoX0=0 rhoAddend=0", {}},
+        {"action=2 method=1 target=15 rhoX0=0 rhoAddend=0",
+         {"box: 数列 X[i] が 2 ステップ以内に X[0] に戻るため、ρ法では探索できません。\\r"
+          "ターゲットが小さすぎるか、X[0] または c が適切でありません。"}},
         {"action=2 method=2 target=1157 pm1SmallExponent=16 pm1Bound=262144 pm1LargeExponent=1",
          {"box: 素因数\\r 13 \\rを発見しました !"}},
         {"action=2 method=3 target=8 ecmSmoothness=100 ecmTrials=3",

@@ -40,13 +40,6 @@ TEST(Rho, KnownRows) {
         EXPECT_EQ(E().Rho(FromDecimal(r.n), r.trials, r.b, r.a, r.c, active), FromDecimal(r.expected))
             << "Rho(" << r.n << ", " << r.trials << ", " << r.b << ", " << r.a << ", " << r.c << ")";
     }
-    Mpz wide;
-    mpz_ui_pow_ui(wide.v, 2, 800);
-    mpz_add_ui(wide.v, wide.v, 1);
-    EXPECT_EQ(E().Rho(wide.Big(), 10, 2, 2, 1, active), BigInt(-2)) << "2^800 + 1 is too wide";
-    mpz_ui_pow_ui(wide.v, 2, 799);
-    mpz_nextprime(wide.v, wide.v);
-    EXPECT_EQ(E().Rho(wide.Big(), 10, 2, 2, 1, active), BigInt(0)) << "just below 2^800 is searched";
 }
 
 TEST(Rho, AgreesWithStepwiseReference) {
@@ -179,31 +172,6 @@ TEST(Rho, AddendBeyondTheTargetTakesTheLiteralWalk) {
     for (const Row& r : rows) {
         EXPECT_EQ(E().Rho(FromDecimal(r.n), r.trials, 2, r.a, r.c, active), FromDecimal(r.expected))
             << r.n << " c " << r.c;
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// Failed arithmetic runs on to the end and is reported once: an exponent
-// p^e1 beyond the width, or a target whose residues' squares do not fit.
-TEST(Pm1, ArithmeticErrorIsReportedAtTheEnd) {
-    std::atomic<int> active{RUN_ACTIVE};
-    Mpz wide, odd;
-    mpz_ui_pow_ui(wide.v, 2, 1000);
-    mpz_nextprime(wide.v, wide.v);
-    mpz_set_ui(odd.v, 1000003);  // prime: nothing is found before the power overflows
-    struct Row { const char* what; BigInt n; int e1; };
-    const Row rows[] = {
-        {"p^200 overflows from p = 271 on, odd target", odd.Big(), 200},
-        {"p^200 overflows, even target", BigInt(2 * 1000003), 200},
-        {"a 1000-bit target", wide.Big(), 2},
-    };
-    for (const Row& r : rows) {
-        RecordingPresenter boxes;
-        EXPECT_EQ(E().Pm1(r.n, r.e1, 1, 262144, active), BigInt(-2)) << r.what;
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"p-1法で演算エラー"}) << r.what;
     }
 }
 
