@@ -3,9 +3,13 @@
 // of threads, real factors of 100-digit and 1600-bit numbers, aborts from
 // another thread, the trivial targets and the progress line.
 
+#include <dirent.h>
 #include <gmp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -277,6 +281,67 @@ TEST(EcmEngine, AbortFromAnotherThread) {
     EXPECT_TRUE(none.aborted);
     EXPECT_EQ(none.curvesRun, 0);
     EXPECT_TRUE(RunEcmCurve(prime.Big(), 6, 1000, 0, aborted).aborted);
+}
+
+// The nice value of thread `tid` of this process (-100 when unreadable).
+int NiceOf(const std::string& tid) {
+    std::ifstream in("/proc/self/task/" + tid + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return -100;
+    std::istringstream fields(text.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 19 && fields >> field; ++i)
+        if (i == 19) return std::stoi(field);
+    return -100;
+}
+
+std::vector<std::string> Tasks() {
+    std::vector<std::string> tids;
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) return tids;
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.') tids.push_back(entry->d_name);
+    closedir(dir);
+    return tids;
+}
+
+// A caller that lowered its own priority keeps its curve threads there:
+// they are created from it and inherit its nice value.
+TEST(EcmEngine, CurveThreadsInheritTheCallersPriority) {
+    Mpz prime;
+    mpz_setbit(prime.v, 1000);
+    mpz_nextprime(prime.v, prime.v);
+    const BigInt n = prime.Big();
+    std::atomic<int> state{RUN_ACTIVE};
+    std::atomic<int> callerTid{0};
+    std::atomic<int> lowered{0};
+    std::thread caller([&] {
+        const int tid = static_cast<int>(gettid());
+        const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+        const int target = std::min(19, base + 5);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target);
+        lowered = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+        callerTid = tid;
+        EcmParams params;
+        params.b1 = 1000000;
+        params.threads = 3;
+        RunEcm(n, params, state, nullptr);
+    });
+    // The threads besides this one and the caller at the caller's nice
+    // value (a sanitizer may run a thread of its own at ours).
+    const std::string mainTid = std::to_string(gettid());
+    int atLowered = 0;
+    for (int tries = 0; tries < 2000 && atLowered < 2; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (callerTid == 0) continue;
+        atLowered = 0;
+        for (const std::string& tid : Tasks())
+            if (tid != mainTid && tid != std::to_string(callerTid.load()) && NiceOf(tid) == lowered) ++atLowered;
+    }
+    state = RUN_ABORT;
+    caller.join();
+    EXPECT_EQ(atLowered, 2) << "both curve threads at nice " << lowered.load();
 }
 
 // The progress line: curves done, B1 and the stage, under the run's label.
