@@ -259,8 +259,9 @@ TEST(EcmCurveArithmetic, AgreesWithTheAffineModel) {
 }
 
 // Every try of the chain maker gives a correct chain, for every odd prime
-// below 3000 (on one curve modulo a 61-bit prime), and the chains of the
-// primes up to 50000 cost under 9 multiplications per bit (a ladder: 10).
+// below 7000 (on one curve modulo a 61-bit prime), and these chains use
+// every rule (rule 8 first for 6151) and the swap; the chains of the primes up to 50000
+// cost under 9 multiplications per bit (a ladder: 10).
 TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
     Mpz p("2305843009213693951");
     const Field f(p.v);
@@ -271,17 +272,21 @@ TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
     const EcmCurve curve(f.mont, c.a24);
     ModelPoint want;
     Mpz q("3");
-    for (; mpz_cmp_ui(q.v, 3000) < 0; mpz_nextprime(q.v, q.v)) {
+    std::vector<bool> used(2 * ECM_CHAIN_SWAP, false);
+    for (; mpz_cmp_ui(q.v, 7000) < 0; mpz_nextprime(q.v, q.v)) {
         const unsigned long k = mpz_get_ui(q.v);
         c.model.Multiply(want, c.start, q.v);
         for (int tries = 1; tries <= 10; ++tries) {
             std::vector<uint8_t> chain;
             EcmAppendChain(k, tries, chain);
+            for (uint8_t code : chain) used[code] = true;
             EcmPoint r = c.point;
             curve.RunChain(r, chain.data());
             ASSERT_EQ(OurX(f, r), ModelX(want)) << k << " with " << tries << " tries";
         }
     }
+    for (uint8_t rule = 1; rule <= 8; ++rule) EXPECT_TRUE(used[rule] || used[rule | ECM_CHAIN_SWAP]) << "rule " << int(rule);
+    EXPECT_TRUE(used[1 | ECM_CHAIN_SWAP]);
     double cost = 0, bits = 0;
     for (mpz_set_ui(q.v, 3); mpz_cmp_ui(q.v, 50000) < 0; mpz_nextprime(q.v, q.v)) {
         std::vector<uint8_t> chain;

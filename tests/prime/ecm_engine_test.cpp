@@ -153,6 +153,25 @@ TEST(EcmEngine, DeterministicForASeed) {
         EXPECT_EQ(Text(last.factor), Text(one.factor));
         EXPECT_EQ(last.stage, one.stage);
     }
+    // Most curves find a 7-digit prime at B1 = 1000: eight threads find it
+    // almost at once, and the first curve in order still wins.
+    Mpz q;
+    mpz_ui_pow_ui(q.v, 10, 39);
+    mpz_nextprime(q.v, q.v);
+    mpz_mul_ui(q.v, q.v, 1000003);
+    const BigInt easy = q.Big();
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+        int first = 0;
+        while (RunEcmCurve(easy, EcmSigma(seed, first), 1000, EcmDefaultB2(1000), Active()).factor == 0) ++first;
+        EcmParams params;
+        params.b1 = 1000;
+        params.curves = 100;
+        params.seed = seed;
+        params.threads = 8;
+        const EcmResult many = RunEcm(easy, params, Active(), nullptr);
+        EXPECT_EQ(many.curvesRun, first + 1) << "seed " << seed;
+        EXPECT_EQ(many.sigma, EcmSigma(seed, first)) << "seed " << seed;
+    }
 }
 
 // A 15-digit prime of a 100-digit number at B1 = 2000 (the usual level for
