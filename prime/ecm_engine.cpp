@@ -293,12 +293,6 @@ CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const Sto
     return CURVE_NOTHING;
 }
 
-BigInt Magnitude(const BigInt& n) {
-    BigInt m = n;
-    m.SetSign(0);
-    return m;
-}
-
 std::string ProgressText(const EcmParams& params, uint64_t b1, int done, int curves, int stage) {
     char text[160];
     std::snprintf(text, sizeof text, "%s B1=%llu: %d/%d curves, stage %d",
@@ -323,53 +317,71 @@ uint64_t EcmDefaultB2(uint64_t b1) { return std::min(100 * b1, ECM_MAX_B2); }
 
 namespace {
 
-/// The bounds of a run, brought into range.
-void Bounds(uint64_t b1In, uint64_t b2In, uint64_t* b1, uint64_t* b2) {
-    *b1 = std::clamp(b1In, ECM_MIN_B1, ECM_MAX_B1);
-    *b2 = b2In == 0 ? EcmDefaultB2(*b1) : std::clamp(b2In, *b1, ECM_MAX_B2);
-}
+/// What both entry points do first: take |n|, answer the targets that need
+/// no curve, bring the bounds into range, and (for the others) build the
+/// plan and the field.
+class Setup {
+public:
+    Setup(const BigInt& n, uint64_t b1In, uint64_t b2In) : m_n(n) {
+        m_n.SetSign(0);
+        b1 = std::clamp(b1In, ECM_MIN_B1, ECM_MAX_B1);
+        b2 = b2In == 0 ? EcmDefaultB2(b1) : std::clamp(b2In, b1, ECM_MAX_B2);
+        m_curves = !Trivial();
+    }
 
-/// The cases that need no curve: true with the factor (or 0). Squares are
-/// among them: modulo p^2 a point that vanishes modulo p has Z = 0 modulo
-/// p^2, so no x-only curve ever splits p^2.
-bool Trivial(const BigInt& n, BigInt* factor) {
-    *factor = BigInt(0);
-    if (n.GetStatus() != 0 || n < 4) return true;
-    if ((n.GetLimb(0) & 1) == 0) {
-        *factor = BigInt(2);
+    /// False when the answer (`factor`) is known without a curve.
+    bool NeedsCurves() const { return m_curves; }
+    /// Builds the plan and the field; false when the run was aborted.
+    bool Prepare(const std::atomic<int>& state) {
+        plan = EcmPlan::Make(b1, b2, state);
+        if (!plan) return false;
+        const kw::Mag m = kw::Load(m_n);
+        field = kw::Montgomery(m.w, m.n);
         return true;
     }
-    const kw::Mag m = kw::Load(n);
-    u64 root[WORDS], square[kw::WORDS2];
-    const int rn = kw::ISqrt(root, m.w, m.n);
-    kw::Sqr(square, root, rn);
-    if (kw::Cmp(square, kw::Norm(square, 2 * rn), m.w, m.n) == 0) {
-        *factor = kw::FromWords(root, rn);
+
+    BigInt factor;  ///< without curves: 2, a square root, or 0
+    uint64_t b1 = 0, b2 = 0;
+    std::shared_ptr<const EcmPlan> plan;
+    kw::Montgomery field;
+
+private:
+    /// The targets below 4, the even ones and the squares. Squares need no
+    /// curve, and no curve would do: modulo p^2 a point that vanishes modulo
+    /// p has Z = 0 modulo p^2, so no x-only curve ever splits p^2.
+    bool Trivial() {
+        factor = BigInt(0);
+        if (m_n.GetStatus() != 0 || m_n < 4) return true;
+        if ((m_n.GetLimb(0) & 1) == 0) {
+            factor = BigInt(2);
+            return true;
+        }
+        const kw::Mag m = kw::Load(m_n);
+        u64 root[WORDS], square[kw::WORDS2];
+        const int rn = kw::ISqrt(root, m.w, m.n);
+        kw::Sqr(square, root, rn);
+        if (kw::Cmp(square, kw::Norm(square, 2 * rn), m.w, m.n) != 0) return false;
+        factor = kw::FromWords(root, rn);
         return true;
     }
-    return false;
-}
+
+    BigInt m_n;
+    bool m_curves = false;
+};
 
 }  // namespace
 
-EcmCurveResult RunEcmCurve(const BigInt& nIn, uint64_t sigma, uint64_t b1In, uint64_t b2In,
-                           const std::atomic<int>& state) {
+EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_t b2, const std::atomic<int>& state) {
     EcmCurveResult result;
-    const BigInt n = Magnitude(nIn);
-    if (Trivial(n, &result.factor)) {
-        result.stage = result.factor != 0 ? 1 : 0;
-        return result;
-    }
-    uint64_t b1, b2;
-    Bounds(b1In, b2In, &b1, &b2);
-    const std::shared_ptr<const EcmPlan> plan = EcmPlan::Make(b1, b2, state);
-    if (!plan) {
+    Setup setup(n, b1, b2);
+    result.factor = setup.factor;
+    result.stage = setup.factor != 0 ? 1 : 0;
+    if (!setup.NeedsCurves()) return result;
+    if (!setup.Prepare(state)) {
         result.aborted = true;
         return result;
     }
-    const kw::Mag m = kw::Load(n);
-    const kw::Montgomery field(m.w, m.n);
-    CurveRunner runner(field, *plan);
+    CurveRunner runner(setup.field, *setup.plan);
     const CurveEnd end = runner.Run(sigma, StopSignal{&state, nullptr, 0}, [](int) {});
     result.aborted = end == CURVE_STOPPED;
     if (end == CURVE_FOUND) {
@@ -379,24 +391,21 @@ EcmCurveResult RunEcmCurve(const BigInt& nIn, uint64_t sigma, uint64_t b1In, uin
     return result;
 }
 
-EcmResult RunEcm(const BigInt& nIn, const EcmParams& params, const std::atomic<int>& state, Progress* progress) {
+EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int>& state, Progress* progress) {
     EcmResult result;
-    const BigInt n = Magnitude(nIn);
-    if (Trivial(n, &result.factor)) {
-        result.stage = result.factor != 0 ? 1 : 0;
-        return result;
-    }
+    Setup setup(n, params.b1, params.b2);
+    result.factor = setup.factor;
+    result.stage = setup.factor != 0 ? 1 : 0;
+    if (!setup.NeedsCurves()) return result;
     const int curves = std::clamp(params.curves, 0, ECM_MAX_CURVES);
-    uint64_t b1, b2;
-    Bounds(params.b1, params.b2, &b1, &b2);
+    const uint64_t b1 = setup.b1;
     ReportProgress(progress, [&] { return ProgressText(params, b1, 0, curves, 1); });
-    const std::shared_ptr<const EcmPlan> plan = EcmPlan::Make(b1, b2, state);
-    if (!plan) {
+    if (!setup.Prepare(state)) {
         result.aborted = true;
         return result;
     }
-    const kw::Mag m = kw::Load(n);
-    const kw::Montgomery field(m.w, m.n);
+    const kw::Montgomery& field = setup.field;
+    const EcmPlan* plan = setup.plan.get();
 
     std::atomic<int> nextCurve{0};
     std::atomic<int> firstFound{INT_MAX};

@@ -51,16 +51,9 @@ struct Field {
     }
 };
 
-// The affine model: B y^2 = x^3 + A x^2 + x modulo a prime p.
-struct ModelPoint {
-    bool infinity = false;
-    Mpz x, y;
-    void Set(const ModelPoint& o) {
-        infinity = o.infinity;
-        mpz_set(x.v, o.x.v);
-        mpz_set(y.v, o.y.v);
-    }
-};
+// The affine model: B y^2 = x^3 + A x^2 + x modulo a prime p, on the
+// affine points of the GMP reference.
+using ModelPoint = gmpref::Point;
 
 struct Model {
     const mpz_t& p;
