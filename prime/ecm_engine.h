@@ -7,6 +7,11 @@
 // Runs are deterministic: curve k of a run always uses EcmSigma(seed, k),
 // and the result is the factor of the first curve (in that order) that
 // finds one, whatever the number of threads.
+//
+// A factoring strategy runs levels of rising B1 (2000, 11000, 50000,
+// 250000, 1e6, 3e6, ... each with its number of curves) as one RunEcm per
+// level, each with its own seed and a label: the progress line then reads
+// "level 3/8 B1=250000: 12/430 curves, stage 2".
 
 #include <atomic>
 #include <cstdint>
