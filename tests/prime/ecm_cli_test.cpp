@@ -4,6 +4,7 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -34,7 +35,11 @@ std::vector<std::string> Lines(const std::string& text) {
 
 CliRun RunCli(const std::string& args) {
     CliRun run;
-    const std::string errFile = testing::TempDir() + "ecm_cli_stderr.txt";
+    // A file of its own: ctest runs the tests of this program side by side.
+    std::string errFile = testing::TempDir() + "ecm_cli_stderr_XXXXXX";
+    const int fd = mkstemp(errFile.data());
+    if (fd < 0) return run;
+    close(fd);
     const std::string command = std::string(KALVORA_CLI_PATH) + " ecm " + args + " 2>" + errFile;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -49,6 +54,7 @@ CliRun RunCli(const std::string& args) {
     std::stringstream text;
     text << err.rdbuf();
     run.err = Lines(text.str());
+    unlink(errFile.c_str());
     return run;
 }
 
