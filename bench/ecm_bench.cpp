@@ -100,8 +100,8 @@ bool HaveGmpEcm() {
 }
 
 struct GmpEcmRun {
-    int curves = 0;          // "Step 1 took" lines
-    double step1 = 0;        // seconds, summed over the curves
+    int curves = 0;    // "Step 1 took" lines
+    double step1 = 0;  // seconds, summed over the curves
     double step2 = 0;
     int step2Curves = 0;
     bool found = false;
@@ -242,7 +242,8 @@ void GmpEcmP20(benchmark::State& state) {
         const int seeds = Seeds();
         for (int seed = 0; seed < seeds; ++seed) {
             // GMP-ECM draws its own sigmas; every run is a new draw.
-            const int target = (seed + 1) % Targets::P20_TARGETS;  // the numbers of our seeds 1, 2, ...
+            const int target =
+                (seed + 1) % Targets::P20_TARGETS;  // the numbers of our seeds 1, 2, ...
             const GmpEcmRun run = RunGmpEcm(T().c150[target].v, "-c 100000 11000");
             if (!run.found) {
                 state.SkipWithError("ecm did not find the factor");
@@ -266,35 +267,57 @@ void Register() {
         const mpz_t* target;
         int curves;
     };
-    const StageRow rows[] = {{"150 digits", &T().prime150.v, 4}, {"480 digits", &T().prime480.v, 2}};
+    const StageRow rows[] = {{"150 digits", &T().prime150.v, 4},
+                             {"480 digits", &T().prime480.v, 2}};
     for (const StageRow& r : rows) {
         const std::string name = r.name;
         const mpz_t* target = r.target;
         const int curves = r.curves;
-        benchmark::RegisterBenchmark(("Ours/" + name).c_str(), [=](benchmark::State& s) {
-            OursStages(s, "ours " + name, *target, curves);
-        })->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("GmpEcmParam0/" + name).c_str(), [=](benchmark::State& s) {
-            GmpEcmStages(s, "param0 " + name, *target, curves, "-param 0 50000 5000000");
-        })->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("GmpEcmDefault/" + name).c_str(), [=](benchmark::State& s) {
-            GmpEcmStages(s, "default " + name, *target, curves, "50000");
-        })->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(
+            ("Ours/" + name).c_str(),
+            [=](benchmark::State& s) { OursStages(s, "ours " + name, *target, curves); })
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("GmpEcmParam0/" + name).c_str(),
+                                     [=](benchmark::State& s) {
+                                         GmpEcmStages(s, "param0 " + name, *target, curves,
+                                                      "-param 0 50000 5000000");
+                                     })
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("GmpEcmDefault/" + name).c_str(),
+                                     [=](benchmark::State& s) {
+                                         GmpEcmStages(s, "default " + name, *target, curves,
+                                                      "50000");
+                                     })
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("OursP20/1thread", [](benchmark::State& s) { OursP20(s, 1); })
-        ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("OursP20/2threads", [](benchmark::State& s) { OursP20(s, 2); })
-        ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("GmpEcmP20", GmpEcmP20)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("GmpEcmP20", GmpEcmP20)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
 }
 
-void PrintRatio(const char* label, const std::string& ours, const std::string& theirs, double goal) {
+void PrintRatio(const char* label, const std::string& ours, const std::string& theirs,
+                double goal) {
     const auto& r = Results();
     const auto a = r.find(ours);
     const auto b = r.find(theirs);
     if (a == r.end() || b == r.end()) return;
-    std::printf("%-52s ours %9.2f ms, GMP-ECM %9.2f ms, ratio ours/GMP-ECM %.2f", label, a->second * 1e3,
-                b->second * 1e3, a->second / b->second);
+    std::printf("%-52s ours %9.2f ms, GMP-ECM %9.2f ms, ratio ours/GMP-ECM %.2f", label,
+                a->second * 1e3, b->second * 1e3, a->second / b->second);
     if (goal > 0) std::printf(" (goal <= %.1f)", goal);
     std::printf("\n");
 }
@@ -305,8 +328,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     Register();
     benchmark::RunSpecifiedBenchmarks();
-    std::printf("\nCPU time per curve, one core, B1 = 50000; GMP-ECM -param 0 with B2 = 5000000 as ours, "
-                "and its defaults (-param 1, B2 = 12746592):\n");
+    std::printf(
+        "\nCPU time per curve, one core, B1 = 50000; GMP-ECM -param 0 with B2 = 5000000 as ours, "
+        "and its defaults (-param 1, B2 = 12746592):\n");
     for (const char* size : {"150 digits", "480 digits"}) {
         for (const char* stage : {"stage 1", "stage 2"}) {
             const std::string ours = std::string("ours ") + size + " " + stage;
@@ -317,16 +341,19 @@ int main(int argc, char** argv) {
                        std::string("default ") + size + " " + stage, goal);
         }
     }
-    std::printf("\nExpected time to find the 20-digit factor of a 150-digit number (four numbers, B1 = 11000, "
-                "%d seeds):\n",
-                Seeds());
+    std::printf(
+        "\nExpected time to find the 20-digit factor of a 150-digit number (four numbers, B1 = "
+        "11000, "
+        "%d seeds):\n",
+        Seeds());
     PrintRatio("one core", "ours p20", "gmp-ecm p20", 2);
     const auto& r = Results();
     if (r.count("ours p20 cpu, 2 threads") && r.count("gmp-ecm p20")) {
         const double both = r.at("ours p20 cpu, 2 threads") / 2;
-        std::printf("%-52s ours %9.2f ms, ratio to GMP-ECM on one core %.2f (moonshot <= 1); wall %.2f s\n",
-                    "  both cores, ideal split", both * 1e3, both / r.at("gmp-ecm p20"),
-                    r.count("ours p20 wall, 2 threads") ? r.at("ours p20 wall, 2 threads") : 0.0);
+        std::printf(
+            "%-52s ours %9.2f ms, ratio to GMP-ECM on one core %.2f (moonshot <= 1); wall %.2f s\n",
+            "  both cores, ideal split", both * 1e3, both / r.at("gmp-ecm p20"),
+            r.count("ours p20 wall, 2 threads") ? r.at("ours p20 wall, 2 threads") : 0.0);
     }
     benchmark::Shutdown();
     return 0;

@@ -39,7 +39,8 @@ bool ParseUnsigned(const char* text, uint64_t low, uint64_t high, uint64_t& valu
 }
 
 std::string RangeText(const char* name, uint64_t low, uint64_t high) {
-    return std::string(name) + ": an integer " + std::to_string(low) + " ... " + std::to_string(high) + " expected";
+    return std::string(name) + ": an integer " + std::to_string(low) + " ... " +
+           std::to_string(high) + " expected";
 }
 
 // N: decimal digits only, from 2 up to below 2^1600 (the largest values the
@@ -63,13 +64,16 @@ std::string ParseTarget(const char* text, BigInt& n) {
 std::string Apply(EcmParams& params, bool& seedGiven, const std::string& key, const char* value) {
     uint64_t v = 0;
     if (key == "b1") {
-        if (!ParseUnsigned(value, ECM_MIN_B1, ECM_MAX_B1, v)) return RangeText("b1", ECM_MIN_B1, ECM_MAX_B1);
+        if (!ParseUnsigned(value, ECM_MIN_B1, ECM_MAX_B1, v))
+            return RangeText("b1", ECM_MIN_B1, ECM_MAX_B1);
         params.b1 = v;
     } else if (key == "b2") {
-        if (!ParseUnsigned(value, ECM_MIN_B1, ECM_MAX_B2, v)) return RangeText("b2", ECM_MIN_B1, ECM_MAX_B2);
+        if (!ParseUnsigned(value, ECM_MIN_B1, ECM_MAX_B2, v))
+            return RangeText("b2", ECM_MIN_B1, ECM_MAX_B2);
         params.b2 = v;
     } else if (key == "curves") {
-        if (!ParseUnsigned(value, 1, ECM_MAX_CURVES, v)) return RangeText("curves", 1, ECM_MAX_CURVES);
+        if (!ParseUnsigned(value, 1, ECM_MAX_CURVES, v))
+            return RangeText("curves", 1, ECM_MAX_CURVES);
         params.curves = static_cast<int>(v);
     } else if (key == "seed") {
         if (!ParseUnsigned(value, 0, UINT64_MAX, v)) return RangeText("seed", 0, UINT64_MAX);
@@ -87,7 +91,9 @@ std::string Apply(EcmParams& params, bool& seedGiven, const std::string& key, co
 }  // namespace
 
 int RunEcmCommand(int argc, char** argv) {
-    if (argc < 1) return Refuse("N expected: kalvora-cli ecm N [b1=B1] [b2=B2] [curves=C] [seed=S] [threads=T]");
+    if (argc < 1)
+        return Refuse(
+            "N expected: kalvora-cli ecm N [b1=B1] [b2=B2] [curves=C] [seed=S] [threads=T]");
     BigInt n;
     const std::string targetError = ParseTarget(argv[0], n);
     if (!targetError.empty()) return Refuse(targetError);
@@ -96,12 +102,14 @@ int RunEcmCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* eq = std::strchr(argv[i], '=');
         if (eq == nullptr) return Refuse(std::string("KEY=VALUE expected, got '") + argv[i] + "'");
-        const std::string error = Apply(params, seedGiven, std::string(argv[i], static_cast<size_t>(eq - argv[i])), eq + 1);
+        const std::string error = Apply(
+            params, seedGiven, std::string(argv[i], static_cast<size_t>(eq - argv[i])), eq + 1);
         if (!error.empty()) return Refuse(error);
     }
     if (params.b2 != 0 && params.b2 < params.b1) return Refuse("b2: at least b1 expected");
     if (!seedGiven)
-        params.seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+        params.seed =
+            static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 
     Progress progress([](const std::string& text) {
         if (!text.empty()) std::fprintf(stderr, "progress: %s\n", text.c_str());
@@ -111,7 +119,8 @@ int RunEcmCommand(int argc, char** argv) {
     const std::atomic<int> state{RUN_ACTIVE};
     const auto started = std::chrono::steady_clock::now();
     const EcmResult result = RunEcm(n, params, state, &progress);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (result.factor != 0) {
         char text[BIGINT_TEXT_SIZE];
         BigInt factor = result.factor;

@@ -22,14 +22,14 @@ constexpr int DOUBLE_COST = 5;
 // integers d >= e with the target d A + e B; the chain ends at d = e = 1
 // with A + B.
 enum ChainRule : uint8_t {
-    RULE_THIRDS = 1,    // d, e = (2d - e) / 3, (2e - d) / 3: A, B = 2A + B, A + 2B
-    RULE_HALF_DIFF = 2, // d = (d - e) / 2:       B = A + B, A = 2A
-    RULE_DIFF = 3,      // d = d - e:             B = A + B, C = old B
-    RULE_HALF = 4,      // d = d / 2:             C = C + A, A = 2A
-    RULE_THIRD_MINUS = 5,  // d = d / 3 - e:      A = 3A, B = 3A + B, C = old B
-    RULE_THIRD_2E = 6,  // d = (d - 2e) / 3:      A = 3A, B = 2A + B
-    RULE_THIRD_E = 7,   // d = (d - e) / 3:       A = 3A, B = A + B, C = C + A
-    RULE_HALF_E = 8,    // e = e / 2:             B = 2B, C = C - B
+    RULE_THIRDS = 1,       // d, e = (2d - e) / 3, (2e - d) / 3; A, B = 2A + B, A + 2B
+    RULE_HALF_DIFF = 2,    // d = (d - e) / 2; B = A + B, A = 2A
+    RULE_DIFF = 3,         // d = d - e; B = A + B, C = old B
+    RULE_HALF = 4,         // d = d / 2; C = C + A, A = 2A
+    RULE_THIRD_MINUS = 5,  // d = d / 3 - e; A = 3A, B = 3A + B, C = old B
+    RULE_THIRD_2E = 6,     // d = (d - 2e) / 3; A = 3A, B = 2A + B
+    RULE_THIRD_E = 7,      // d = (d - e) / 3; A = 3A, B = A + B, C = C + A
+    RULE_HALF_E = 8,       // e = e / 2; B = 2B, C = C - B
 };
 
 constexpr int RULE_COST[9] = {
@@ -65,13 +65,27 @@ void ApplyRule(uint8_t rule, u64& d, u64& e) {
             d = nd;
             break;
         }
-        case RULE_HALF_DIFF: d = (d - e) / 2; break;
-        case RULE_DIFF: d -= e; break;
-        case RULE_HALF: d /= 2; break;
-        case RULE_THIRD_MINUS: d = d / 3 - e; break;
-        case RULE_THIRD_2E: d = (d - 2 * e) / 3; break;
-        case RULE_THIRD_E: d = (d - e) / 3; break;
-        default: e /= 2; break;
+        case RULE_HALF_DIFF:
+            d = (d - e) / 2;
+            break;
+        case RULE_DIFF:
+            d -= e;
+            break;
+        case RULE_HALF:
+            d /= 2;
+            break;
+        case RULE_THIRD_MINUS:
+            d = d / 3 - e;
+            break;
+        case RULE_THIRD_2E:
+            d = (d - 2 * e) / 3;
+            break;
+        case RULE_THIRD_E:
+            d = (d - e) / 3;
+            break;
+        default:
+            e /= 2;
+            break;
     }
 }
 
@@ -141,16 +155,18 @@ int EcmAppendChain(uint64_t k, int multipliers, std::vector<uint8_t>& out) {
     return Chain(k, bestR, &out);
 }
 
-EcmCurve::EcmCurve(const kw::Montgomery& field, const u64* a24) : m_field(field) { Copy(field, m_a24, a24); }
+EcmCurve::EcmCurve(const kw::Montgomery& field, const u64* a24) : m_field(field) {
+    Copy(field, m_a24, a24);
+}
 
 void EcmCurve::Double(EcmPoint& r, const EcmPoint& p) const {
     const kw::Montgomery& f = m_field;
     u64 s[WORDS], d[WORDS], t[WORDS];
     f.Add(s, p.x, p.z);
     f.Sub(d, p.x, p.z);
-    f.Sqr(s, s);        // (X + Z)^2
-    f.Sqr(d, d);        // (X - Z)^2
-    f.Sub(t, s, d);     // 4 X Z
+    f.Sqr(s, s);     // (X + Z)^2
+    f.Sqr(d, d);     // (X - Z)^2
+    f.Sub(t, s, d);  // 4 X Z
     f.Mul(r.x, s, d);
     f.Mul(s, t, m_a24);
     f.Add(s, s, d);
@@ -162,10 +178,10 @@ void EcmCurve::Add(EcmPoint& r, const EcmPoint& p, const EcmPoint& q, const EcmP
     u64 a[WORDS], b[WORDS], c[WORDS], e[WORDS];
     f.Sub(a, p.x, p.z);
     f.Add(b, q.x, q.z);
-    f.Mul(a, a, b);     // (Xp - Zp)(Xq + Zq)
+    f.Mul(a, a, b);  // (Xp - Zp)(Xq + Zq)
     f.Add(c, p.x, p.z);
     f.Sub(e, q.x, q.z);
-    f.Mul(c, c, e);     // (Xp + Zp)(Xq - Zq)
+    f.Mul(c, c, e);  // (Xp + Zp)(Xq - Zq)
     f.Add(b, a, c);
     f.Sub(e, a, c);
     f.Sqr(b, b);
@@ -176,7 +192,8 @@ void EcmCurve::Add(EcmPoint& r, const EcmPoint& p, const EcmPoint& q, const EcmP
     Copy(f, r.x, a);
 }
 
-void EcmCurve::Multiply(EcmPoint& r, const EcmPoint& p, const u64* k, int kn, EcmPoint* next) const {
+void EcmCurve::Multiply(EcmPoint& r, const EcmPoint& p, const u64* k, int kn,
+                        EcmPoint* next) const {
     const kw::Montgomery& f = m_field;
     kn = kw::Norm(k, kn);
     EcmPoint base = p;
@@ -284,21 +301,21 @@ EcmSuyamaCurve EcmCurveFromSigma(const kw::Montgomery& f, uint64_t sigma) {
     Small(f, s, sigma);
     Small(f, t, 5);
     f.Sqr(u, s);
-    f.Sub(u, u, t);             // u = sigma^2 - 5
+    f.Sub(u, u, t);  // u = sigma^2 - 5
     f.Add(v, s, s);
-    f.Add(v, v, v);             // v = 4 sigma
+    f.Add(v, v, v);  // v = 4 sigma
     f.Sqr(t, u);
-    f.Mul(c.start.x, t, u);     // u^3
+    f.Mul(c.start.x, t, u);  // u^3
     f.Sqr(t, v);
-    f.Mul(c.start.z, t, v);     // v^3
+    f.Mul(c.start.z, t, v);  // v^3
     f.Sub(t, v, u);
     f.Sqr(w, t);
-    f.Mul(num, w, t);           // (v - u)^3
+    f.Mul(num, w, t);  // (v - u)^3
     f.Add(t, u, u);
     f.Add(t, t, u);
-    f.Add(t, t, v);             // 3u + v
+    f.Add(t, t, v);  // 3u + v
     f.Mul(num, num, t);
-    f.Mul(den, c.start.x, v);   // u^3 v
+    f.Mul(den, c.start.x, v);                          // u^3 v
     for (int i = 0; i < 4; ++i) f.Add(den, den, den);  // 16 u^3 v
     if (!EcmInvert(f, den, den, c.gcd, &c.gcdWords)) return c;
     f.Mul(c.a24, num, den);

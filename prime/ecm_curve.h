@@ -35,7 +35,7 @@ int EcmAppendChain(uint64_t k, int multipliers, std::vector<uint8_t>& out);
 
 /// The arithmetic on one curve, given by a24 = (A + 2) / 4.
 class EcmCurve {
-public:
+  public:
     EcmCurve(const kw::Montgomery& field, const kw::u64* a24);
 
     const kw::Montgomery& Field() const { return m_field; }
@@ -47,11 +47,12 @@ public:
     void Add(EcmPoint& r, const EcmPoint& p, const EcmPoint& q, const EcmPoint& diff) const;
     /// r = k p for k = k[0..kn) words (k = 0 gives the neutral element), by
     /// the Montgomery ladder; *next, when given, receives (k + 1) p.
-    void Multiply(EcmPoint& r, const EcmPoint& p, const kw::u64* k, int kn, EcmPoint* next = nullptr) const;
+    void Multiply(EcmPoint& r, const EcmPoint& p, const kw::u64* k, int kn,
+                  EcmPoint* next = nullptr) const;
     /// p = k p along a chain of EcmAppendChain; returns the code after its end.
     const uint8_t* RunChain(EcmPoint& p, const uint8_t* chain) const;
 
-private:
+  private:
     const kw::Montgomery& m_field;
     kw::u64 m_a24[kw::WORDS];
 };

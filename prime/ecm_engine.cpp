@@ -44,8 +44,9 @@ struct StopSignal {
 /// Everything one thread needs to run curves modulo n; the buffers are kept
 /// from curve to curve.
 class CurveRunner {
-public:
-    CurveRunner(const kw::Montgomery& field, const EcmPlan& plan) : m_f(field), m_plan(plan), m_n(field.Size()) {}
+  public:
+    CurveRunner(const kw::Montgomery& field, const EcmPlan& plan)
+        : m_f(field), m_plan(plan), m_n(field.Size()) {}
 
     /// Runs the curve of sigma. On CURVE_FOUND, Factor() holds the factor.
     /// `report(stage)` is called now and then for the progress line.
@@ -56,16 +57,18 @@ public:
     int FactorWords() const { return m_factorWords; }
     int Stage() const { return m_stage; }
 
-private:
+  private:
     /// Takes g[0..gn) as the curve's gcd: true when it is a proper factor.
     bool Proper(const u64* g, int gn, int stage);
     /// The gcd of the residue a with n is a proper factor.
     bool ProperGcd(const u64* a, int stage);
 
     template <class Report>
-    CurveEnd Stage1(const EcmCurve& curve, EcmPoint& q, const StopSignal& stop, Report&& report, bool gcdEachStep);
+    CurveEnd Stage1(const EcmCurve& curve, EcmPoint& q, const StopSignal& stop, Report&& report,
+                    bool gcdEachStep);
     template <class Report>
-    CurveEnd Stage2(const EcmCurve& curve, const EcmPoint& q, const StopSignal& stop, Report&& report);
+    CurveEnd Stage2(const EcmCurve& curve, const EcmPoint& q, const StopSignal& stop,
+                    Report&& report);
     /// xs[k] = x of pts[k] for k < count; false when some Z has no inverse,
     /// with a proper factor found (CURVE_FOUND) or not.
     bool Normalize(const EcmPoint* pts, int count, u64* xs, const StopSignal& stop, CurveEnd* end);
@@ -80,10 +83,10 @@ private:
     u64 m_factor[WORDS + 1] = {};
     int m_factorWords = 0;
     int m_stage = 0;
-    std::vector<EcmPoint> m_points;   ///< baby steps or a block of giant steps, projective
-    std::vector<u64> m_babyX;         ///< x of the baby steps
-    std::vector<u64> m_giantX;        ///< x of one block of giant steps
-    std::vector<u64> m_prefix;        ///< running products of Z while normalising
+    std::vector<EcmPoint> m_points;  ///< baby steps or a block of giant steps, projective
+    std::vector<u64> m_babyX;        ///< x of the baby steps
+    std::vector<u64> m_giantX;       ///< x of one block of giant steps
+    std::vector<u64> m_prefix;       ///< running products of Z while normalising
 };
 
 bool CurveRunner::Proper(const u64* g, int gn, int stage) {
@@ -125,8 +128,8 @@ CurveEnd CurveRunner::Run(uint64_t sigma, const StopSignal& stop, Report&& repor
 }
 
 template <class Report>
-CurveEnd CurveRunner::Stage1(const EcmCurve& curve, EcmPoint& q, const StopSignal& stop, Report&& report,
-                             bool gcdEachStep) {
+CurveEnd CurveRunner::Stage1(const EcmCurve& curve, EcmPoint& q, const StopSignal& stop,
+                             Report&& report, bool gcdEachStep) {
     // While replaying: whether the gcd after the last step ends the curve
     // (in *end), a proper factor or every prime of n at once.
     CurveEnd replayEnd = CURVE_NOTHING;
@@ -167,7 +170,8 @@ CurveEnd CurveRunner::Stage1(const EcmCurve& curve, EcmPoint& q, const StopSigna
     return CURVE_NOTHING;
 }
 
-bool CurveRunner::Normalize(const EcmPoint* pts, int count, u64* xs, const StopSignal& stop, CurveEnd* end) {
+bool CurveRunner::Normalize(const EcmPoint* pts, int count, u64* xs, const StopSignal& stop,
+                            CurveEnd* end) {
     m_prefix.resize(static_cast<size_t>(count) * WORDS);
     kw::Copy(Row(m_prefix, 0), pts[0].z, m_n);
     for (int k = 1; k < count; ++k) {
@@ -197,7 +201,7 @@ bool CurveRunner::Normalize(const EcmPoint* pts, int count, u64* xs, const StopS
     for (int k = count - 1; k > 0; --k) {
         m_f.Mul(t, inv, Row(m_prefix, k - 1));  // 1 / Z_k
         m_f.Mul(xs + static_cast<size_t>(k) * WORDS, pts[k].x, t);
-        m_f.Mul(inv, inv, pts[k].z);            // 1 / (Z_0 ... Z_(k-1))
+        m_f.Mul(inv, inv, pts[k].z);  // 1 / (Z_0 ... Z_(k-1))
     }
     m_f.Mul(xs, pts[0].x, inv);
     return true;
@@ -223,7 +227,8 @@ bool CurveRunner::RescanBlock(const u64* gx, uint64_t firstRow, int rows) {
 }
 
 template <class Report>
-CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const StopSignal& stop, Report&& report) {
+CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const StopSignal& stop,
+                             Report&& report) {
     const EcmPlan& plan = m_plan;
     const size_t babies = plan.babies.size();
     CurveEnd end = CURVE_NOTHING;
@@ -245,7 +250,8 @@ CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const Sto
         if (i % 512 == 1 && stop()) return CURVE_STOPPED;
     }
     m_babyX.resize(babies * WORDS);
-    if (!Normalize(m_points.data(), static_cast<int>(babies), m_babyX.data(), stop, &end)) return end;
+    if (!Normalize(m_points.data(), static_cast<int>(babies), m_babyX.data(), stop, &end))
+        return end;
 
     // Giant steps: x(j D Q) for j = jFirst, jFirst + 1, ...
     EcmPoint step, giant, following;
@@ -276,7 +282,8 @@ CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const Sto
             const u64* mask = plan.pairs.data() + row * static_cast<uint64_t>(plan.rowWords);
             for (int w = 0; w < plan.rowWords; ++w) {
                 for (u64 bits = mask[w]; bits != 0; bits &= bits - 1) {
-                    const size_t b = static_cast<size_t>(w) * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+                    const size_t b =
+                        static_cast<size_t>(w) * 64 + static_cast<size_t>(__builtin_ctzll(bits));
                     m_f.Sub(t, x, Row(m_babyX, b));
                     m_f.Mul(acc, acc, t);
                 }
@@ -296,8 +303,8 @@ CurveEnd CurveRunner::Stage2(const EcmCurve& curve, const EcmPoint& q, const Sto
 std::string ProgressText(const EcmParams& params, uint64_t b1, int done, int curves, int stage) {
     char text[160];
     std::snprintf(text, sizeof text, "%s B1=%llu: %d/%d curves, stage %d",
-                  params.label.empty() ? "ECM" : params.label.c_str(), static_cast<unsigned long long>(b1), done,
-                  curves, stage);
+                  params.label.empty() ? "ECM" : params.label.c_str(),
+                  static_cast<unsigned long long>(b1), done, curves, stage);
     return text;
 }
 
@@ -321,7 +328,7 @@ namespace {
 /// no curve, bring the bounds into range, and (for the others) build the
 /// plan and the field.
 class Setup {
-public:
+  public:
     Setup(const BigInt& n, uint64_t b1In, uint64_t b2In) : m_n(n) {
         m_n.SetSign(0);
         b1 = std::clamp(b1In, ECM_MIN_B1, ECM_MAX_B1);
@@ -345,7 +352,7 @@ public:
     std::shared_ptr<const EcmPlan> plan;
     kw::Montgomery field;
 
-private:
+  private:
     /// The targets below 4, the even ones and the squares. Squares need no
     /// curve, and no curve would do: modulo p^2 a point that vanishes modulo
     /// p has Z = 0 modulo p^2, so no x-only curve ever splits p^2.
@@ -371,7 +378,8 @@ private:
 
 }  // namespace
 
-EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_t b2, const std::atomic<int>& state) {
+EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_t b2,
+                           const std::atomic<int>& state) {
     EcmCurveResult result;
     Setup setup(n, b1, b2);
     result.factor = setup.factor;
@@ -391,7 +399,8 @@ EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_
     return result;
 }
 
-EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int>& state, Progress* progress) {
+EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int>& state,
+                 Progress* progress) {
     EcmResult result;
     Setup setup(n, params.b1, params.b2);
     result.factor = setup.factor;
@@ -411,16 +420,19 @@ EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int
     std::atomic<int> firstFound{INT_MAX};
     std::atomic<int> done{0};
     std::mutex found;
-    const int threads = std::max(1, std::min(params.threads > 0 ? params.threads : DefaultThreadCount(), curves));
+    const int threads =
+        std::max(1, std::min(params.threads > 0 ? params.threads : DefaultThreadCount(), curves));
     RunThreads(threads, [&](int) {
         CurveRunner runner(field, *plan);
         for (;;) {
             const int k = nextCurve.fetch_add(1);
             if (k >= curves || k > firstFound.load()) return;
             auto report = [&](int stage) {
-                ReportProgress(progress, [&] { return ProgressText(params, b1, done.load(), curves, stage); });
+                ReportProgress(
+                    progress, [&] { return ProgressText(params, b1, done.load(), curves, stage); });
             };
-            const CurveEnd end = runner.Run(EcmSigma(params.seed, k), StopSignal{&state, &firstFound, k}, report);
+            const CurveEnd end =
+                runner.Run(EcmSigma(params.seed, k), StopSignal{&state, &firstFound, k}, report);
             if (end == CURVE_STOPPED) return;
             done.fetch_add(1);
             if (end != CURVE_FOUND) continue;

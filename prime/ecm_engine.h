@@ -28,20 +28,20 @@ inline constexpr int ECM_MAX_CURVES = 1000000;
 
 struct EcmParams {
     uint64_t b1 = 50000;
-    uint64_t b2 = 0;        ///< 0: EcmDefaultB2(b1); b2 <= b1: no stage 2
+    uint64_t b2 = 0;  ///< 0: EcmDefaultB2(b1); b2 <= b1: no stage 2
     int curves = 1000;
     uint64_t seed = 0;
-    int threads = 0;        ///< 0: one per core
+    int threads = 0;  ///< 0: one per core
     /// Leads the progress line in place of "ECM", e.g. "level 3/8".
     std::string label;
 };
 
 struct EcmResult {
-    BigInt factor;          ///< a non-trivial factor (perhaps composite), 0 for none
-    int curvesRun = 0;      ///< curves finished; with a factor, the index of its curve + 1
+    BigInt factor;      ///< a non-trivial factor (perhaps composite), 0 for none
+    int curvesRun = 0;  ///< curves finished; with a factor, the index of its curve + 1
     bool aborted = false;
-    int stage = 0;          ///< the stage that found the factor (1 or 2), 0 for none
-    uint64_t sigma = 0;     ///< the sigma of the curve that found it
+    int stage = 0;       ///< the stage that found the factor (1 or 2), 0 for none
+    uint64_t sigma = 0;  ///< the sigma of the curve that found it
 };
 
 /// Runs up to params.curves curves on |n| and stops at the first factor.
@@ -50,7 +50,8 @@ struct EcmResult {
 /// aborted set within 50 ms of the state turning to RUN_ABORT. Progress
 /// texts ("ECM B1=50000: 12/1000 curves, stage 2") go to `progress` when it
 /// is given.
-EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int>& state, Progress* progress);
+EcmResult RunEcm(const BigInt& n, const EcmParams& params, const std::atomic<int>& state,
+                 Progress* progress);
 
 /// The sigma of curve k of a run with `seed` (at least 6).
 uint64_t EcmSigma(uint64_t seed, int curve);
@@ -65,4 +66,5 @@ struct EcmCurveResult {
     int stage = 0;
     bool aborted = false;
 };
-EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_t b2, const std::atomic<int>& state);
+EcmCurveResult RunEcmCurve(const BigInt& n, uint64_t sigma, uint64_t b1, uint64_t b2,
+                           const std::atomic<int>& state);

@@ -15,13 +15,15 @@ namespace {
 /// Odd numbers per sieve segment (32 KiB of bits: one level-1 cache).
 constexpr uint64_t SEGMENT = 1 << 18;
 
-bool Aborted(const std::atomic<int>& state) { return state.load(std::memory_order_relaxed) == RUN_ABORT; }
+bool Aborted(const std::atomic<int>& state) {
+    return state.load(std::memory_order_relaxed) == RUN_ABORT;
+}
 
 // Giant-step distances to choose from: even, made of small primes. The
 // best one balances the baby steps (phi(D) / 2) against the giant steps
 // ((B2 - B1) / D).
-constexpr uint64_t DISTANCES[] = {6,     30,    60,     210,    420,    630,    1050,   1260,
-                                  2310,  4620,  6930,   9240,   11550,  13860,  30030,  60060,
+constexpr uint64_t DISTANCES[] = {6,     30,     60,     210,    420,    630,   1050,  1260,
+                                  2310,  4620,   6930,   9240,   11550,  13860, 30030, 60060,
                                   90090, 120120, 150150, 180180, 210210, 510510};
 
 uint64_t Totient(uint64_t n) {
@@ -109,7 +111,8 @@ uint64_t EcmPrimeSieve::Next() {
     return v;
 }
 
-std::shared_ptr<const EcmPlan> EcmPlan::Make(uint64_t b1, uint64_t b2, const std::atomic<int>& state) {
+std::shared_ptr<const EcmPlan> EcmPlan::Make(uint64_t b1, uint64_t b2,
+                                             const std::atomic<int>& state) {
     auto plan = std::make_shared<EcmPlan>();
     plan->b1 = b1;
     plan->b2 = b2;
@@ -160,10 +163,12 @@ std::shared_ptr<const EcmPlan> EcmPlan::Make(uint64_t b1, uint64_t b2, const std
             ++j;
             rowEnd += d;
         }
-        if (plan->pairs.size() < (j - plan->jFirst + 1) * words) plan->pairs.resize((j - plan->jFirst + 1) * words);
+        if (plan->pairs.size() < (j - plan->jFirst + 1) * words)
+            plan->pairs.resize((j - plan->jFirst + 1) * words);
         const uint64_t i = q > j * d ? q - j * d : j * d - q;
         const int32_t baby = babyIndex[i];
-        plan->pairs[(j - plan->jFirst) * words + static_cast<uint64_t>(baby) / 64] |= uint64_t{1} << (baby % 64);
+        plan->pairs[(j - plan->jFirst) * words + static_cast<uint64_t>(baby) / 64] |=
+            uint64_t{1} << (baby % 64);
     }
     plan->pairs.resize(plan->rows * words);
     for (uint64_t w : plan->pairs) plan->products += static_cast<uint64_t>(std::popcount(w));

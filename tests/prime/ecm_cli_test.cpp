@@ -76,8 +76,8 @@ TEST(CliEcm, PrintsFoundCurvesSeconds) {
     struct Row {
         const char* n;
         const char* options;
-        const char* found;  // "proper": any proper factor of N
-        const char* curves; // nullptr: any count up to the curves asked for
+        const char* found;   // "proper": any proper factor of N
+        const char* curves;  // nullptr: any count up to the curves asked for
     };
     const Row rows[] = {
         {"455839", "b1=100 curves=3 seed=1", "proper", nullptr},
@@ -85,8 +85,8 @@ TEST(CliEcm, PrintsFoundCurvesSeconds) {
         {"3", "curves=4", "none", "0"},
         {"1000000007", "b1=100 curves=5 seed=9 threads=2", "none", "5"},
         {"1000000007", "b1=100 b2=100 curves=2", "none", "2"},
-        {"1995257767845541443798566421174263970704016095470777", "b1=150 curves=2000 seed=4 threads=2", "proper",
-         nullptr},
+        {"1995257767845541443798566421174263970704016095470777",
+         "b1=150 curves=2000 seed=4 threads=2", "proper", nullptr},
         {"0000000000000000000000015", "b1=10 curves=20 seed=3", "proper", nullptr},
     };
     for (const Row& r : rows) {
@@ -111,14 +111,17 @@ TEST(CliEcm, PrintsFoundCurvesSeconds) {
         }
         EXPECT_TRUE(IsSecondsLine(run.out[2])) << args << ": " << run.out[2];
         ASSERT_FALSE(run.err.empty()) << args;
-        for (const std::string& line : run.err) EXPECT_EQ(line.rfind("progress: ", 0), 0u) << args << ": " << line;
+        for (const std::string& line : run.err)
+            EXPECT_EQ(line.rfind("progress: ", 0), 0u) << args << ": " << line;
     }
 }
 
 // The same seed gives the same lines (but the seconds), on any number of
 // threads; the seed is the first progress line.
 TEST(CliEcm, SeedRepeatsTheRun) {
-    const std::string n = "6803182397080322187496747271807297416684502349810293400124885021609790399961281047984409355906692497";
+    const std::string n =
+        "680318239708032218749674727180729741668450234981029340012488502160979039996128104798440935"
+        "5906692497";
     const CliRun one = RunCli(n + " b1=2000 curves=300 seed=77 threads=1");
     const CliRun two = RunCli(n + " b1=2000 curves=300 seed=77 threads=2");
     ASSERT_EQ(one.out.size(), 3u);
@@ -141,11 +144,34 @@ TEST(CliEcm, RefusesBadArguments) {
     mpz_sub_ui(limit.v, limit.v, 1);
     const std::string below = gmpref::Decimal(limit.v);
     const std::string rows[] = {
-        "",             "12x",            "-5",           "+5",            "1",              "0",
-        "00",           power,            power + "0",    "10 b1=2",       "10 b1=1000000001", "10 b1=abc",
-        "10 b1=",       "10 b1=1e5",      "10 b1=-100",   "10 b2=2",       "10 b1=100 b2=99", "10 b2=10000000001",
-        "10 curves=0",  "10 curves=1000001", "10 seed=18446744073709551616", "10 seed=-1",     "10 threads=0",
-        "10 threads=257", "10 colour=3",  "10 b1",        "10 =5",         "10 b1 =5",
+        "",
+        "12x",
+        "-5",
+        "+5",
+        "1",
+        "0",
+        "00",
+        power,
+        power + "0",
+        "10 b1=2",
+        "10 b1=1000000001",
+        "10 b1=abc",
+        "10 b1=",
+        "10 b1=1e5",
+        "10 b1=-100",
+        "10 b2=2",
+        "10 b1=100 b2=99",
+        "10 b2=10000000001",
+        "10 curves=0",
+        "10 curves=1000001",
+        "10 seed=18446744073709551616",
+        "10 seed=-1",
+        "10 threads=0",
+        "10 threads=257",
+        "10 colour=3",
+        "10 b1",
+        "10 =5",
+        "10 b1 =5",
     };
     for (const std::string& args : rows) {
         const CliRun run = RunCli(args);
@@ -155,8 +181,9 @@ TEST(CliEcm, RefusesBadArguments) {
         EXPECT_EQ(run.err[0].rfind("kalvora-cli ecm: ", 0), 0u) << args << ": " << run.err[0];
     }
     // The limits themselves are taken.
-    for (const std::string& args : {below + " b1=3 b2=3 curves=1", std::string("10 b1=1000000000 b2=10000000000 curves=1"),
-                                    std::string("15 seed=18446744073709551615 threads=256 curves=1000000")}) {
+    for (const std::string& args :
+         {below + " b1=3 b2=3 curves=1", std::string("10 b1=1000000000 b2=10000000000 curves=1"),
+          std::string("15 seed=18446744073709551615 threads=256 curves=1000000")}) {
         const CliRun run = RunCli(args);
         EXPECT_EQ(run.status, 0) << args.substr(0, 40);
         EXPECT_EQ(run.out.size(), 3u) << args.substr(0, 40);

@@ -2,6 +2,8 @@
 // same curve (with y, slopes and inverses), Suyama's curves against their
 // formulas, and the inverse and gcd on residues.
 
+#include "prime/ecm_curve.h"
+
 #include <gmp.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "prime/ecm_curve.h"
 #include "tests/prime/gmp_reference.h"
 
 namespace {
@@ -23,7 +24,9 @@ void ToWords(const mpz_t v, u64* w, int n) {
     mpz_export(w, nullptr, -1, sizeof(u64), 0, 0, v);
 }
 
-void FromWords(mpz_t v, const u64* w, int n) { mpz_import(v, static_cast<size_t>(n), -1, sizeof(u64), 0, 0, w); }
+void FromWords(mpz_t v, const u64* w, int n) {
+    mpz_import(v, static_cast<size_t>(n), -1, sizeof(u64), 0, 0, w);
+}
 
 // The modulus of a test: GMP's value and our field on it.
 struct Field {
@@ -109,7 +112,8 @@ struct Model {
     void Multiply(ModelPoint& r, const ModelPoint& s, const mpz_t k) const {
         ModelPoint acc;
         acc.infinity = true;
-        for (long bit = static_cast<long>(mpz_sizeinbase(k, 2)) - 1; bit >= 0 && mpz_sgn(k) != 0; --bit) {
+        for (long bit = static_cast<long>(mpz_sizeinbase(k, 2)) - 1; bit >= 0 && mpz_sgn(k) != 0;
+             --bit) {
             Add(acc, acc, acc);
             if (mpz_tstbit(k, static_cast<mp_bitcnt_t>(bit))) Add(acc, acc, s);
         }
@@ -236,7 +240,8 @@ TEST(EcmCurveArithmetic, AgreesWithTheAffineModel) {
             EXPECT_EQ(OurX(f, r), "inf") << "0 P";
 
             // Lucas chains for primes, small and large.
-            for (u64 q : std::vector<u64>{3, 5, 7, 11, 13, 101, 1009, 65537, 2147483647, 1000000007, 2305843009213693951}) {
+            for (u64 q : std::vector<u64>{3, 5, 7, 11, 13, 101, 1009, 65537, 2147483647, 1000000007,
+                                          2305843009213693951}) {
                 std::vector<uint8_t> chain;
                 EcmAppendChain(q, 10, chain);
                 ASSERT_EQ(chain.back(), ECM_CHAIN_END);
@@ -278,7 +283,8 @@ TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
             ASSERT_EQ(OurX(f, r), ModelX(want)) << k << " with " << tries << " tries";
         }
     }
-    for (uint8_t rule = 1; rule <= 8; ++rule) EXPECT_TRUE(used[rule] || used[rule | ECM_CHAIN_SWAP]) << "rule " << int(rule);
+    for (uint8_t rule = 1; rule <= 8; ++rule)
+        EXPECT_TRUE(used[rule] || used[rule | ECM_CHAIN_SWAP]) << "rule " << int(rule);
     EXPECT_TRUE(used[1 | ECM_CHAIN_SWAP]);
     double cost = 0, bits = 0;
     for (mpz_set_ui(q.v, 3); mpz_cmp_ui(q.v, 50000) < 0; mpz_nextprime(q.v, q.v)) {
@@ -292,9 +298,10 @@ TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
 
 // Suyama's curve of sigma: a24 and x0 against the formulas in GMP.
 TEST(EcmCurveArithmetic, SuyamaCurves) {
-    const char* const moduli[] = {"1000000007", "2305843009213693951",
-                                  "170141183460469231731687303715884105727",  // 2^127 - 1
-                                  "115792089237316195423570985008687907853269984665640564039457584007908834671663"};
+    const char* const moduli[] = {
+        "1000000007", "2305843009213693951",
+        "170141183460469231731687303715884105727",  // 2^127 - 1
+        "115792089237316195423570985008687907853269984665640564039457584007908834671663"};
     const u64 sigmas[] = {6, 7, 11, 12345, 9223372036854775807ull, 18446744073709551615ull};
     for (const char* modulus : moduli) {
         Mpz p(modulus);
@@ -346,9 +353,9 @@ TEST(EcmCurveArithmetic, SuyamaDenominatorWithoutInverse) {
     const Row rows[] = {
         {"1000000016000000063", 1000000007, "1000000007"},  // p | v
         {"1000000016000000063", 1000000009, "1000000009"},
-        {"1000000007", 1000000007, "1000000007"},           // the whole modulus
-        {"15", 5, "5"},                                     // u = 20 and v = 20, both = 0 mod 5
-        {"33", 4, "11"},                                    // u = 11
+        {"1000000007", 1000000007, "1000000007"},  // the whole modulus
+        {"15", 5, "5"},                            // u = 20 and v = 20, both = 0 mod 5
+        {"33", 4, "11"},                           // u = 11
         {"2305843009213693951", 2305843009213693951ull, "2305843009213693951"},
     };
     for (const Row& row : rows) {

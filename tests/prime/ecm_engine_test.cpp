@@ -3,6 +3,8 @@
 // of threads, real factors of 100-digit and 1600-bit numbers, aborts from
 // another thread, the trivial targets and the progress line.
 
+#include "prime/ecm_engine.h"
+
 #include <dirent.h>
 #include <gmp.h>
 #include <gtest/gtest.h>
@@ -19,7 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include "prime/ecm_engine.h"
 #include "prime/run_state.h"
 #include "tests/prime/gmp_reference.h"
 
@@ -66,7 +67,8 @@ TEST(EcmEngine, PlantedOrdersFoundWherePredicted) {
     const std::vector<Planted> rows = ReadPlanted();
     ASSERT_GE(rows.size(), 30u);
     for (const Planted& r : rows) {
-        const EcmCurveResult got = RunEcmCurve(gmpref::FromDecimal(r.n.c_str()), r.sigma, r.b1, r.b2, Active());
+        const EcmCurveResult got =
+            RunEcmCurve(gmpref::FromDecimal(r.n.c_str()), r.sigma, r.b1, r.b2, Active());
         EXPECT_FALSE(got.aborted);
         EXPECT_EQ(got.stage, r.stage) << r.line;
         EXPECT_EQ(Text(got.factor), r.factor) << r.line;
@@ -118,7 +120,8 @@ TEST(EcmEngine, SigmasOfASeed) {
         {18446744073709551615ull, 0, 4122584066742110990ull},
         {18446744073709551615ull, 999999, 2964292724971117661ull},
     };
-    for (const Row& r : rows) EXPECT_EQ(EcmSigma(r.seed, r.curve), r.sigma) << r.seed << " " << r.curve;
+    for (const Row& r : rows)
+        EXPECT_EQ(EcmSigma(r.seed, r.curve), r.sigma) << r.seed << " " << r.curve;
 }
 
 // A run's result is the first curve of its order that finds a factor, on
@@ -146,7 +149,8 @@ TEST(EcmEngine, DeterministicForASeed) {
             EXPECT_EQ(many.stage, one.stage) << threads << " threads, seed " << seed;
         }
         for (int k = 0; k + 1 < one.curvesRun && k < 40; ++k) {
-            const EcmCurveResult alone = RunEcmCurve(n, EcmSigma(seed, k), 150, EcmDefaultB2(150), Active());
+            const EcmCurveResult alone =
+                RunEcmCurve(n, EcmSigma(seed, k), 150, EcmDefaultB2(150), Active());
             EXPECT_EQ(alone.factor, 0) << "curve " << k << " of seed " << seed;
         }
         const EcmCurveResult last = RunEcmCurve(n, one.sigma, 150, EcmDefaultB2(150), Active());
@@ -162,7 +166,10 @@ TEST(EcmEngine, DeterministicForASeed) {
     const BigInt easy = q.Big();
     for (uint64_t seed = 1; seed <= 12; ++seed) {
         int first = 0;
-        while (RunEcmCurve(easy, EcmSigma(seed, first), 1000, EcmDefaultB2(1000), Active()).factor == 0) ++first;
+        while (
+            RunEcmCurve(easy, EcmSigma(seed, first), 1000, EcmDefaultB2(1000), Active()).factor ==
+            0)
+            ++first;
         EcmParams params;
         params.b1 = 1000;
         params.curves = 100;
@@ -185,7 +192,8 @@ TEST(EcmEngine, FindsRealFactors) {
         int curves;
     };
     const Row rows[] = {
-        {"6803182397080322187496747271807297416684502349810293400124885021609790399961281047984409355906692497",
+        {"68031823970803221874967472718072974166845023498102934001248850216097903999612810479844093"
+         "55906692497",
          "900283840285729", 2000, 200},
     };
     for (const Row& r : rows) {
@@ -220,13 +228,25 @@ TEST(EcmEngine, TrivialAndSmallTargets) {
         const char* expected;  // "none", "2", or "proper" for any proper factor
     };
     const Row rows[] = {
-        {"0", "none"}, {"1", "none"}, {"2", "none"}, {"3", "none"}, {"-3", "none"},
-        {"4", "2"},    {"6", "2"},    {"-10", "2"},  {"1000000000000000000000000000000000000000000000000000000", "2"},
-        {"9", "proper"}, {"15", "proper"}, {"-15", "proper"}, {"21", "proper"}, {"1001", "proper"},
-        {"100140049", "proper"},  // 10007^2
+        {"0", "none"},
+        {"1", "none"},
+        {"2", "none"},
+        {"3", "none"},
+        {"-3", "none"},
+        {"4", "2"},
+        {"6", "2"},
+        {"-10", "2"},
+        {"1000000000000000000000000000000000000000000000000000000", "2"},
+        {"9", "proper"},
+        {"15", "proper"},
+        {"-15", "proper"},
+        {"21", "proper"},
+        {"1001", "proper"},
+        {"100140049", "proper"},   // 10007^2
         {"3486784401", "proper"},  // 3^20
         {"1000000016000000063", "proper"},
-        {"1000000007", "none"},   {"2305843009213693951", "none"},
+        {"1000000007", "none"},
+        {"2305843009213693951", "none"},
     };
     for (const Row& r : rows) {
         EcmParams params;
@@ -290,7 +310,8 @@ TEST(EcmEngine, AbortFromAnotherThread) {
         flipper.join();
         EXPECT_TRUE(got.aborted) << r.what;
         EXPECT_EQ(got.factor, 0) << r.what;
-        const auto latency = std::chrono::duration_cast<std::chrono::milliseconds>(returned - flipped).count();
+        const auto latency =
+            std::chrono::duration_cast<std::chrono::milliseconds>(returned - flipped).count();
         EXPECT_LT(latency, 250) << r.what << ": " << latency << " ms";
         std::printf("abort during %s: %lld ms\n", r.what, static_cast<long long>(latency));
     }
@@ -356,7 +377,8 @@ TEST(EcmEngine, CurveThreadsInheritTheCallersPriority) {
         if (callerTid == 0) continue;
         atLowered = 0;
         for (const std::string& tid : Tasks())
-            if (tid != mainTid && tid != std::to_string(callerTid.load()) && NiceOf(tid) == lowered) ++atLowered;
+            if (tid != mainTid && tid != std::to_string(callerTid.load()) && NiceOf(tid) == lowered)
+                ++atLowered;
     }
     state = RUN_ABORT;
     caller.join();
@@ -387,7 +409,10 @@ TEST(EcmEngine, ProgressLine) {
         const std::string head = "level 3/8 B1=20000: ";
         ASSERT_EQ(t.rfind(head, 0), 0u) << t;
         int done = -1, total = -1, stage = -1;
-        ASSERT_EQ(std::sscanf(t.c_str() + head.size(), "%d/%d curves, stage %d", &done, &total, &stage), 3) << t;
+        ASSERT_EQ(
+            std::sscanf(t.c_str() + head.size(), "%d/%d curves, stage %d", &done, &total, &stage),
+            3)
+            << t;
         EXPECT_TRUE(done >= 0 && done < 6 && total == 6 && (stage == 1 || stage == 2)) << t;
     }
     params.label.clear();

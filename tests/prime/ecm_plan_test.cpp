@@ -1,6 +1,8 @@
 // The shared tables of an elliptic-curve run against GMP's primes: the
 // segmented sieve, the count of stage-1 chains, and the stage-2 pairing.
 
+#include "prime/ecm_plan.h"
+
 #include <gmp.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include <numeric>
 #include <vector>
 
-#include "prime/ecm_plan.h"
 #include "prime/run_state.h"
 #include "tests/prime/gmp_reference.h"
 
@@ -21,7 +22,8 @@ std::vector<uint64_t> GmpPrimes(uint64_t lo, uint64_t hi) {
     std::vector<uint64_t> out;
     Mpz p;
     mpz_set_ui(p.v, lo > 0 ? lo - 1 : 0);
-    for (mpz_nextprime(p.v, p.v); mpz_cmp_ui(p.v, hi) <= 0; mpz_nextprime(p.v, p.v)) out.push_back(mpz_get_ui(p.v));
+    for (mpz_nextprime(p.v, p.v); mpz_cmp_ui(p.v, hi) <= 0; mpz_nextprime(p.v, p.v))
+        out.push_back(mpz_get_ui(p.v));
     return out;
 }
 
@@ -38,9 +40,19 @@ TEST(EcmPrimeSieve, AgreesWithGmp) {
         uint64_t lo, hi;
     };
     const Row rows[] = {
-        {0, 200},           {1, 1},           {2, 2},       {3, 3},           {4, 4},
-        {0, 1},             {8, 10},          {11, 13},     {65400, 65700},   {131000, 131200},
-        {0, 300000},        {1000000000, 1000002000},       {4294967196, 4294967396},
+        {0, 200},
+        {1, 1},
+        {2, 2},
+        {3, 3},
+        {4, 4},
+        {0, 1},
+        {8, 10},
+        {11, 13},
+        {65400, 65700},
+        {131000, 131200},
+        {0, 300000},
+        {1000000000, 1000002000},
+        {4294967196, 4294967396},
         {999999990000, 1000000000000},
     };
     for (const Row& r : rows) {
@@ -81,7 +93,8 @@ TEST(EcmPlan, StageTwoPairsEveryPrime) {
     struct Row {
         uint64_t b1, b2;
     };
-    const Row rows[] = {{3, 100}, {10, 1000}, {1000, 100000}, {11000, 1100000}, {100, 101}, {50000, 50100}};
+    const Row rows[] = {{3, 100},         {10, 1000}, {1000, 100000},
+                        {11000, 1100000}, {100, 101}, {50000, 50100}};
     for (const Row& r : rows) {
         SCOPED_TRACE(std::to_string(r.b1) + " " + std::to_string(r.b2));
         const auto plan = EcmPlan::Make(r.b1, r.b2, active);
@@ -102,7 +115,8 @@ TEST(EcmPlan, StageTwoPairsEveryPrime) {
             for (size_t b = 0; b < babies.size() && !found; ++b) {
                 const uint64_t i = babies[b];
                 for (uint64_t j : {(q + i) / d, (q - i) / d}) {
-                    if ((j * d + i == q || j * d - i == q) && j >= plan->jFirst && j - plan->jFirst < plan->rows)
+                    if ((j * d + i == q || j * d - i == q) && j >= plan->jFirst &&
+                        j - plan->jFirst < plan->rows)
                         found = found || plan->Marked(j - plan->jFirst, static_cast<int>(b));
                 }
             }
