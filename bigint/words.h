@@ -420,10 +420,10 @@ inline u64 Mod1(const u64* a, int n, u64 d) {
 }
 
 /// Long division (Knuth's algorithm D with two-word quotient estimates):
-/// a[0..an) = q * b + r with b normalised, bn >= 1, an >= bn and
-/// an <= WORDS2 + 1 (R^2 of the widest Montgomery modulus has 2 WORDS + 1
-/// words). q receives an - bn + 1 words, r bn words. q or r may be null
-/// when not wanted. No aliasing with a or b.
+/// a[0..an) = q * b + r with b normalised, 1 <= bn <= an <= WORDS2 + 1 (the
+/// extra word: R^2 for a full-width Montgomery modulus). q receives an - bn + 1
+/// words, r bn words. q or r may be null when not wanted. No aliasing with a
+/// or b.
 inline void DivRem(u64* q, u64* r, const u64* a, int an, const u64* b, int bn) {
     if (bn == 1) {
         u64 tmp[WORDS2 + 1];
@@ -433,7 +433,7 @@ inline void DivRem(u64* q, u64* r, const u64* a, int an, const u64* b, int bn) {
     }
     const unsigned s = static_cast<unsigned>(std::countl_zero(b[bn - 1]));
     u64 v[WORDS2];
-    u64 u[WORDS2 + 2];
+    u64 u[WORDS2 + 2];  // a, shifted, with its carry word
     if (s) {
         LShift(v, b, bn, s);
         u[an] = LShift(u, a, an, s);
