@@ -28,16 +28,20 @@ using kw::WORDS;
 
 namespace {
 
-/// The t in use up to a size of n. Chosen for the least work by a count of
-/// the double-width products of all checks; each t's e(t)^2 exceeds 2^bits.
+/// The t in use up to a size of n: among the t = 2^a 3^b 5^c 7^d 11 13 17 19
+/// below 5 10^7 with e(t)^2 >= 2^bits, the one with the fewest double-width
+/// products over all checks (Karatsuba counts, one reduction per
+/// coefficient, the last step's t multiplications).
 struct TChoice {
     int bits;
     uint32_t t;
 };
 constexpr TChoice T_TABLE[] = {
-    {80, 120},       {128, 360},      {176, 840},      {224, 1260},    {272, 2520},
-    {352, 5040},     {464, 10080},    {560, 27720},    {704, 55440},   {864, 110880},
-    {1024, 131040},  {1248, 360360},  {1440, 720720},  {1616, 1081080},
+    {64, 60}, {76, 120}, {100, 180}, {104, 240}, {108, 504}, {124, 360}, {136, 420}, {152, 720}, {164, 840},
+    {168, 1440}, {204, 1260}, {220, 1680}, {268, 2520}, {276, 3960}, {344, 5040}, {372, 9240}, {384, 13860},
+    {424, 10080}, {444, 16380}, {448, 21840}, {500, 18480}, {528, 27720}, {584, 32760}, {708, 55440},
+    {768, 65520}, {772, 120120}, {860, 180180}, {912, 110880}, {984, 240240}, {1008, 131040}, {1028, 314160},
+    {1040, 166320}, {1232, 360360}, {1268, 480480}, {1340, 471240}, {1576, 720720}, {1616, 942480},
 };
 
 /// Whether the small number q is prime (trial division).
