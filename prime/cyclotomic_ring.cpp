@@ -16,6 +16,18 @@ namespace {
 constexpr int MUL_KARATSUBA_MIN = 4;
 constexpr int SQR_KARATSUBA_MIN = 6;
 
+/// m = m + bias - x - y over w words (y may be null), in one pass: the
+/// callers' biases keep the result non-negative.
+inline void AddBiasSubtract(kw::u64* m, const kw::u64* bias, const kw::u64* x, const kw::u64* y, int w) {
+    __int128 carry = 0;
+    for (int i = 0; i < w; ++i) {
+        __int128 s = static_cast<__int128>(m[i]) + bias[i] - x[i] + carry;
+        if (y != nullptr) s -= y[i];
+        m[i] = static_cast<kw::u64>(s);
+        carry = s >> 64;  // -2 .. 1
+    }
+}
+
 }  // namespace
 
 CyclotomicRing::CyclotomicRing(const kw::Montgomery& mont, int p, int k)
@@ -120,12 +132,8 @@ void CyclotomicRing::Recombine(u64* c, u64* mid, int h, int l, const u64* bias) 
     // from half sums taken modulo n: mid - lo - hi is right modulo n only,
     // and the bias (a multiple of n^2 above lo + hi) keeps it non-negative.
     kw::Zero(c + (2 * h - 1) * W_, W_);
-    for (int i = 0; i < 2 * h - 1; ++i) {
-        u64* m = mid + i * W_;
-        kw::AddN(m, m, bias, W_);
-        kw::SubN(m, m, c + i * W_, W_);
-        if (i < 2 * l - 1) kw::SubN(m, m, c + (2 * h + i) * W_, W_);
-    }
+    for (int i = 0; i < 2 * h - 1; ++i)
+        AddBiasSubtract(mid + i * W_, bias, c + i * W_, i < 2 * l - 1 ? c + (2 * h + i) * W_ : nullptr, W_);
     // Only now: the middle overlaps the upper half of lo and the lower of hi.
     for (int i = 0; i < 2 * h - 1; ++i) kw::AddN(c + (h + i) * W_, c + (h + i) * W_, mid + i * W_, W_);
 }
@@ -143,10 +151,7 @@ void CyclotomicRing::FoldAndReduce(u64* r, u64* c, double bound) {
     for (int i = 0; i < d_; ++i) {
         u64* ci = c + i * W_;
         const int high = d_ + i % stride_;
-        if (high < 2 * d_ - 1) {
-            kw::AddN(ci, ci, bias, W_);
-            kw::SubN(ci, ci, c + high * W_, W_);
-        }
+        if (high < 2 * d_ - 1) AddBiasSubtract(ci, bias, c + high * W_, nullptr, W_);
         mont_.Reduce(r + i * w_, ci);
     }
 }
