@@ -10,7 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "bigint/bigint_words.h"
 #include "prime/aprcl.h"
 #include "prime/run_state.h"
+#include "tests/prime/progress_recorder.h"
 #include "tests/prime/gmp_reference.h"
 
 namespace {
@@ -170,12 +170,9 @@ TEST(PrimalityProof, ParameterTableCoversEverySize) {
 }
 
 TEST(PrimalityProof, ReportsProgressAndClearsIt) {
-    std::mutex mutex;
-    std::vector<std::string> texts;
-    Progress progress([&](const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        texts.push_back(text);
-    });
+    ProgressRecorder recorder;
+    const std::vector<std::string>& texts = recorder.texts;
+    Progress& progress = recorder.progress;
     const std::atomic<int> active{RUN_ACTIVE};
     const mpz_class p = (mpz_class(1) << 607) - 1;
     ASSERT_EQ(ProvePrime(Big(p), active, &progress, 2), ProofResult::Prime);

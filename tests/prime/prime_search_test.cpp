@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "prime/prime_search.h"
 #include "prime/run_state.h"
+#include "tests/prime/progress_recorder.h"
 #include "tests/prime/gmp_reference.h"
 
 namespace {
@@ -135,12 +135,9 @@ TEST(PrimeSearch, AbortAndProgress) {
     const std::atomic<int> aborted{RUN_ABORT};
     EXPECT_EQ(NextPrime(Big(n), aborted, nullptr).status, PrimeSearch::ABORTED);
     EXPECT_EQ(PreviousPrime(Big(n), aborted, nullptr).status, PrimeSearch::ABORTED);
-    std::mutex mutex;
-    std::vector<std::string> texts;
-    Progress progress([&](const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        texts.push_back(text);
-    });
+    ProgressRecorder recorder;
+    const std::vector<std::string>& texts = recorder.texts;
+    Progress& progress = recorder.progress;
     const std::atomic<int> active{RUN_ACTIVE};
     EXPECT_EQ(Show(NextPrime(Big(n), active, &progress)), WantNext(n));
     ASSERT_FALSE(texts.empty());
