@@ -35,6 +35,20 @@ void Residue(u64* r, const u64* a, int an, const u64* m, int n) {
     DivRem(nullptr, r, a, an, m, n);
 }
 
+/// (top, r[0..n)) mod m into r, for a value below 2^64 m.
+void ReduceTail(u64* r, u64 top, const u64* m, int n) {
+    // A sum of few products leaves at most a subtraction or two.
+    for (int i = 0; i < 3; ++i) {
+        if (top == 0 && CmpN(r, m, n) < 0) return;
+        top -= SubN(r, r, m, n);
+    }
+    if (top == 0 && CmpN(r, m, n) < 0) return;
+    u64 u[WORDS + 1];
+    Copy(u, r, n);
+    u[n] = top;
+    DivRem(nullptr, r, u, n + 1, m, n);
+}
+
 }  // namespace
 
 // A 192-bit column accumulator of the product-scanning kernels.
@@ -58,6 +72,18 @@ inline void MulAcc(Column& s, u64 x, u64 y) {
     s.c0 = static_cast<u64>(low);
     s.c1 = static_cast<u64>(high);
     s.c2 += static_cast<u64>(high >> 64);
+#endif
+}
+
+/// s += w for one word w.
+inline void AddWord(Column& s, u64 w) {
+#if defined(__x86_64__)
+    __asm__("add %3, %0\n\tadc $0, %1\n\tadc $0, %2" : "+r"(s.c0), "+r"(s.c1), "+r"(s.c2) : "r"(w) : "cc");
+#else
+    s.c0 += w;
+    const u64 carry = s.c0 < w;
+    s.c1 += carry;
+    s.c2 += s.c1 < carry;
 #endif
 }
 
@@ -158,6 +184,53 @@ struct MontgomeryKernels {
         Finish(r, c.c0 + d.c0, m, K);
     }
 
+    /// t[0..2K] += a b, column by column.
+    static void AddMulWide(u64* t, const u64* a, const u64* b) {
+        Column c;
+#pragma GCC unroll 64
+        for (int k = 0; k < 2 * K - 1; ++k) {
+            AddWord(c, t[k]);
+            const int low = k < K ? 0 : k - K + 1;
+            const int high = k < K ? k : K - 1;
+#pragma GCC unroll 32
+            for (int j = low; j <= high; ++j) MulAcc(c, a[j], b[k - j]);
+            t[k] = c.c0;
+            c = {c.c1, c.c2, 0};
+        }
+        AddWord(c, t[2 * K - 1]);
+        t[2 * K - 1] = c.c0;
+        t[2 * K] += c.c1;
+    }
+
+    /// r = t / R mod m for t[0..2K] with t[2K] < 2^62: the reduction of
+    /// Mul on its own. (t + Q m) / R stays below t / R + m, which needs one
+    /// word more than m; a short tail brings it into [0, m).
+    static void Reduce(const Montgomery& M, u64* r, const u64* t) {
+        const u64* m = M.m_;
+        const u64 minv = M.minv_;
+        u64 q[K];
+        Column d;
+#pragma GCC unroll 32
+        for (int k = 0; k < K; ++k) {
+            AddWord(d, t[k]);
+#pragma GCC unroll 32
+            for (int j = 0; j < k; ++j) MulAcc(d, q[j], m[k - j]);
+            q[k] = d.c0 * minv;
+            MulAcc(d, q[k], m[0]);  // the low word is now 0
+            d = {d.c1, d.c2, 0};
+        }
+        // Column k reads t[k] before r[k - K] is written: r may alias t.
+#pragma GCC unroll 32
+        for (int k = K; k < 2 * K; ++k) {
+            AddWord(d, t[k]);
+#pragma GCC unroll 32
+            for (int j = k - K + 1; j < K; ++j) MulAcc(d, q[j], m[k - j]);
+            r[k - K] = d.c0;
+            d = {d.c1, d.c2, 0};
+        }
+        ReduceTail(r, d.c0 + t[2 * K], m, K);
+    }
+
     static void Sqr(const Montgomery& M, u64* r, const u64* a) {
         const int K = Words(M);
         if (K < 3) {
@@ -207,6 +280,15 @@ struct PlainKernels {
         kw::Sqr(T, a, M.n_);
         Residue(r, T, 2 * M.n_, M.m_, M.n_);
     }
+    /// t[0..2n] mod m, the top n + 1 words first (long division takes at
+    /// most WORDS2 words).
+    static void Reduce(const Montgomery& M, u64* r, const u64* t) {
+        const int n = M.n_;
+        u64 T[WORDS2];
+        Residue(T + n, t + n, n + 1, M.m_, n);
+        Copy(T, t, n);
+        Residue(r, T, 2 * n, M.m_, n);
+    }
 };
 
 namespace {
@@ -225,6 +307,8 @@ struct KernelTable {
     static constexpr void (*MUL[])(const Montgomery&, u64*, const u64*, const u64*) = {
         &MontgomeryKernels<K + 1>::Mul...};
     static constexpr void (*SQR[])(const Montgomery&, u64*, const u64*) = {&MontgomeryKernels<K + 1>::Sqr...};
+    static constexpr void (*ADD_MUL_WIDE[])(u64*, const u64*, const u64*) = {&MontgomeryKernels<K + 1>::AddMulWide...};
+    static constexpr void (*REDUCE[])(const Montgomery&, u64*, const u64*) = {&MontgomeryKernels<K + 1>::Reduce...};
 };
 #endif
 
@@ -239,22 +323,26 @@ using Kernels = decltype(MakeTable(std::make_integer_sequence<int, WORDS>{}));
 
 Montgomery::Montgomery(const u64* m, int n) : n_(n) {
     Copy(m_, m, n);
+    addMulWide_ = Kernels::ADD_MUL_WIDE[n - 1];
     if (m[0] & 1) {
         minv_ = 0 - InverseWord(m[0]);
         mul_ = Kernels::MUL[n - 1];
         sqr_ = Kernels::SQR[n - 1];
-        // R mod m and R^2 mod m by long division of powers of two.
-        u64 p[WORDS2 + 1];
-        Zero(p, 2 * n + 1);
+        reduce_ = Kernels::REDUCE[n - 1];
+        // R mod m by long division of a power of two, R^2 mod m as its
+        // square (R^2 itself has 2n + 1 words, one more than long division
+        // takes).
+        u64 p[WORDS2];
+        Zero(p, n + 1);
         p[n] = 1;
         Residue(one_, p, n + 1, m_, n);
-        p[n] = 0;
-        p[2 * n] = 1;
-        DivRem(nullptr, r2_, p, 2 * n + 1, m_, n);
+        kw::Sqr(p, one_, n);
+        Residue(r2_, p, 2 * n, m_, n);
     } else {
         minv_ = 0;
         mul_ = &PlainKernels::Mul;
         sqr_ = &PlainKernels::Sqr;
+        reduce_ = &PlainKernels::Reduce;
         one_[0] = 1;
     }
 }

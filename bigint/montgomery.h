@@ -49,9 +49,23 @@ public:
     /// sliding window. r may alias a.
     void Pow(u64* r, const u64* a, const u64* e, int ebits) const;
 
+    // Lazy reduction: a sum of products is accumulated at double width and
+    // reduced once, which costs one reduction instead of one per product.
+
+    /// Words of a double-width accumulator: 2 Size() + 1.
+    int WideSize() const { return 2 * n_ + 1; }
+    /// t += a b as plain integers; t has WideSize() words, a and b are residues.
+    void AddMulWide(u64* t, const u64* a, const u64* b) const { addMulWide_(t, a, b); }
+    /// r = the residue of the accumulated sum t (WideSize() words, top word
+    /// below 2^62), in the residues' form: Reduce of a single product a b is
+    /// Mul(a, b). r may alias t.
+    void Reduce(u64* r, const u64* t) const { reduce_(*this, r, t); }
+
 private:
     using MulFn = void (*)(const Montgomery&, u64*, const u64*, const u64*);
     using SqrFn = void (*)(const Montgomery&, u64*, const u64*);
+    using AddMulWideFn = void (*)(u64*, const u64*, const u64*);
+    using ReduceFn = void (*)(const Montgomery&, u64*, const u64*);
     template <int K>
     friend struct MontgomeryKernels;
     friend struct PlainKernels;
@@ -63,6 +77,8 @@ private:
     u64 minv_ = 0;  ///< -m^-1 mod 2^64; 0 for an even modulus
     MulFn mul_ = nullptr;
     SqrFn sqr_ = nullptr;
+    AddMulWideFn addMulWide_ = nullptr;
+    ReduceFn reduce_ = nullptr;
 };
 
 }  // namespace kw

@@ -82,4 +82,60 @@ TEST(Montgomery, EveryOperationAgreesWithGmp) {
     gmp_randclear(rng);
 }
 
+// Sums of up to 70 products accumulated at double width, reduced once: the
+// residue of the sum, whatever the word count, parity or fullness of m.
+TEST(Montgomery, LazySumsOfProductsAgreeWithGmp) {
+    gmp_randstate_t rng;
+    gmp_randinit_mt(rng);
+    gmp_randseed_ui(rng, 1987);
+    Mpz m, a, b, sum, want, got, product;
+    for (int i = 0; i < bigint_test::Iterations(600); ++i) {
+        const int words = 1 + i % WORDS;
+        const unsigned long bits = 64ul * static_cast<unsigned long>(words) - (i % 3 == 0 ? 0 : gmp_urandomm_ui(rng, 64));
+        mpz_urandomb(m, rng, bits);
+        if (i % 3 == 0) {  // all ones: the sum reaches 70 m^2, the longest tail
+            mpz_set_ui(m, 0);
+            mpz_setbit(m, bits);
+            mpz_sub_ui(m, m, 1);
+        }
+        mpz_setbit(m, bits - 1);
+        if (i % 5 == 4) mpz_clrbit(m, 0);
+        if (mpz_cmp_ui(m, 2) < 0) mpz_set_ui(m, 3);
+        const int n = static_cast<int>((mpz_sizeinbase(m, 2) + 63) / 64);
+        u64 mw[WORDS], aw[WORDS], bw[WORDS], r[WORDS], plain[WORDS];
+        ToWords(m, mw);
+        const kw::Montgomery mont(mw, n);
+        const int count = 1 + static_cast<int>(gmp_urandomm_ui(rng, 70));
+        u64 t[kw::WORDS2 + 1] = {};
+        mpz_set_ui(sum, 0);
+        for (int j = 0; j < count; ++j) {
+            mpz_urandomm(a, rng, m);
+            mpz_urandomm(b, rng, m);
+            if ((i + j) % 4 == 0) mpz_sub_ui(a, m, 1);  // the largest residues
+            if ((i + j) % 4 == 0) mpz_sub_ui(b, m, 1);
+            ToWords(a, aw);
+            ToWords(b, bw);
+            mont.AddMulWide(t, aw, bw);
+            mpz_mul(product, a, b);
+            mpz_add(sum, sum, product);
+        }
+        got = FromWords(t, mont.WideSize());
+        ASSERT_EQ(mpz_cmp(got, sum), 0) << "accumulator, " << count << " products modulo 0x" << m.Hex();
+        mont.Reduce(r, t);
+        // Montgomery form divides by R = 2^(64 n); plain residues do not.
+        mpz_set(want, sum);
+        if (mont.IsMontgomery()) {
+            Mpz R;
+            mpz_setbit(R, 64ul * static_cast<unsigned long>(n));
+            mpz_invert(R, R, m);
+            mpz_mul(want, want, R);
+        }
+        mpz_mod(want, want, m);
+        kw::Copy(plain, r, n);
+        got = FromWords(plain, n);
+        ASSERT_EQ(mpz_cmp(got, want), 0) << count << " products modulo 0x" << m.Hex();
+    }
+    gmp_randclear(rng);
+}
+
 }  // namespace
