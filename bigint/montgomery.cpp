@@ -185,7 +185,8 @@ struct MontgomeryKernels {
     }
 
     /// t[0..2K] += a b, column by column.
-    static void AddMulWide(u64* t, const u64* a, const u64* b) {
+    static void AddMulWide(const Montgomery& M, u64* t, const u64* a, const u64* b) {
+        const int K = Words(M);
         Column c;
 #pragma GCC unroll 64
         for (int k = 0; k < 2 * K - 1; ++k) {
@@ -206,9 +207,10 @@ struct MontgomeryKernels {
     /// Mul on its own. (t + Q m) / R stays below t / R + m, which needs one
     /// word more than m; a short tail brings it into [0, m).
     static void Reduce(const Montgomery& M, u64* r, const u64* t) {
+        const int K = Words(M);
         const u64* m = M.m_;
         const u64 minv = M.minv_;
-        u64 q[K];
+        u64 q[MAX];
         Column d;
 #pragma GCC unroll 32
         for (int k = 0; k < K; ++k) {
@@ -300,6 +302,10 @@ struct KernelTable {
         (static_cast<void>(K), &MontgomeryKernels<0>::Mul)...};
     static constexpr void (*SQR[])(const Montgomery&, u64*, const u64*) = {
         (static_cast<void>(K), &MontgomeryKernels<0>::Sqr)...};
+    static constexpr void (*ADD_MUL_WIDE[])(const Montgomery&, u64*, const u64*, const u64*) = {
+        (static_cast<void>(K), &MontgomeryKernels<0>::AddMulWide)...};
+    static constexpr void (*REDUCE[])(const Montgomery&, u64*, const u64*) = {
+        (static_cast<void>(K), &MontgomeryKernels<0>::Reduce)...};
 };
 #else
 template <int... K>
@@ -307,7 +313,8 @@ struct KernelTable {
     static constexpr void (*MUL[])(const Montgomery&, u64*, const u64*, const u64*) = {
         &MontgomeryKernels<K + 1>::Mul...};
     static constexpr void (*SQR[])(const Montgomery&, u64*, const u64*) = {&MontgomeryKernels<K + 1>::Sqr...};
-    static constexpr void (*ADD_MUL_WIDE[])(u64*, const u64*, const u64*) = {&MontgomeryKernels<K + 1>::AddMulWide...};
+    static constexpr void (*ADD_MUL_WIDE[])(const Montgomery&, u64*, const u64*, const u64*) = {
+        &MontgomeryKernels<K + 1>::AddMulWide...};
     static constexpr void (*REDUCE[])(const Montgomery&, u64*, const u64*) = {&MontgomeryKernels<K + 1>::Reduce...};
 };
 #endif

@@ -55,7 +55,7 @@ public:
     /// Words of a double-width accumulator: 2 Size() + 1.
     int WideSize() const { return 2 * n_ + 1; }
     /// t += a b as plain integers; t has WideSize() words, a and b are residues.
-    void AddMulWide(u64* t, const u64* a, const u64* b) const { addMulWide_(t, a, b); }
+    void AddMulWide(u64* t, const u64* a, const u64* b) const { addMulWide_(*this, t, a, b); }
     /// r = the residue of the accumulated sum t (WideSize() words, top word
     /// below 2^62), in the residues' form: Reduce of a single product a b is
     /// Mul(a, b). r may alias t.
@@ -64,9 +64,9 @@ public:
 private:
     using MulFn = void (*)(const Montgomery&, u64*, const u64*, const u64*);
     using SqrFn = void (*)(const Montgomery&, u64*, const u64*);
-    using AddMulWideFn = void (*)(u64*, const u64*, const u64*);
+    using AddMulWideFn = void (*)(const Montgomery&, u64*, const u64*, const u64*);
     using ReduceFn = void (*)(const Montgomery&, u64*, const u64*);
-    template <int K>
+    template <int FIXED>
     friend struct MontgomeryKernels;
     friend struct PlainKernels;
 
