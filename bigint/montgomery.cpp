@@ -86,8 +86,20 @@ inline void AddTwice(Column& s, const Column& x) {
 // (two independent carry chains), then the low word of the columns below K
 // fixes the next reduction word q[k]. The word count is a template
 // parameter: each kernel is fully unrolled, with its operands in registers.
-template <int K>
+// FIXED = 0 reads the word count from the modulus at run time: one compact
+// kernel for every size, which sanitizer builds use (instrumenting 26 fully
+// unrolled kernels takes the compiler minutes).
+template <int FIXED>
 struct MontgomeryKernels {
+    static constexpr int MAX = FIXED > 0 ? FIXED : WORDS;
+    static int Words(const Montgomery& M) {
+        if constexpr (FIXED > 0) {
+            return FIXED;
+        } else {
+            return M.n_;
+        }
+    }
+
     /// Ends column k below K: chooses q[k] so that the column's low word
     /// vanishes, and moves both accumulators down one word.
     static inline void EndLowColumn(Column& c, Column& d, u64* q, int k, const u64* m, u64 minv) {
@@ -111,14 +123,15 @@ struct MontgomeryKernels {
     }
 
     /// r = t - m when t (with its carry word) is not below m. t < 2m.
-    static inline void Finish(u64* r, u64 top, const u64* m) {
+    static inline void Finish(u64* r, u64 top, const u64* m, int K) {
         if (top != 0 || CmpN(r, m, K) >= 0) SubN(r, r, m, K);
     }
 
     static void Mul(const Montgomery& M, u64* r, const u64* a, const u64* b) {
+        const int K = Words(M);
         const u64* m = M.m_;
         const u64 minv = M.minv_;
-        u64 q[K];
+        u64 q[MAX];
         Column c, d;
 #pragma GCC unroll 32
         for (int k = 0; k < K; ++k) {
@@ -142,16 +155,17 @@ struct MontgomeryKernels {
             EndHighColumn(c, d, &r[k - K]);
         }
         EndHighColumn(c, d, &r[K - 1]);
-        Finish(r, c.c0 + d.c0, m);
+        Finish(r, c.c0 + d.c0, m, K);
     }
 
     static void Sqr(const Montgomery& M, u64* r, const u64* a) {
-        if constexpr (K < 3) {
+        const int K = Words(M);
+        if (K < 3) {
             Mul(M, r, a, a);
         } else {
             const u64* m = M.m_;
             const u64 minv = M.minv_;
-            u64 q[K];
+            u64 q[MAX];
             Column c, d;
 #pragma GCC unroll 32
             for (int k = 0; k < K; ++k) {
@@ -176,7 +190,7 @@ struct MontgomeryKernels {
                 EndHighColumn(c, d, &r[k - K]);
             }
             EndHighColumn(c, d, &r[K - 1]);
-            Finish(r, c.c0 + d.c0, m);
+            Finish(r, c.c0 + d.c0, m, K);
         }
     }
 };
@@ -197,12 +211,22 @@ struct PlainKernels {
 
 namespace {
 
+#if defined(KALVORA_COMPACT_KERNELS)
+template <int... K>
+struct KernelTable {
+    static constexpr void (*MUL[])(const Montgomery&, u64*, const u64*, const u64*) = {
+        (static_cast<void>(K), &MontgomeryKernels<0>::Mul)...};
+    static constexpr void (*SQR[])(const Montgomery&, u64*, const u64*) = {
+        (static_cast<void>(K), &MontgomeryKernels<0>::Sqr)...};
+};
+#else
 template <int... K>
 struct KernelTable {
     static constexpr void (*MUL[])(const Montgomery&, u64*, const u64*, const u64*) = {
         &MontgomeryKernels<K + 1>::Mul...};
     static constexpr void (*SQR[])(const Montgomery&, u64*, const u64*) = {&MontgomeryKernels<K + 1>::Sqr...};
 };
+#endif
 
 template <int... I>
 constexpr auto MakeTable(std::integer_sequence<int, I...>) {
