@@ -27,13 +27,16 @@ bool TooLarge(const BigInt& x) {
     return x.CompareMagnitude(largest) == 1;
 }
 
-/// r with r^e = x for the largest such e > 1, or e = 1 (x has no prime
-/// factor below TRIAL_BOUND, so e < bits / 16).
+/// r and a prime e with r^e = x, or x and 1. x has no prime factor below
+/// TRIAL_BOUND, so e < bits / 16.
 std::pair<BigInt, int> PerfectPower(const BigInt& x) {
-    const int bits = kw::BitLen(kw::Load(x).w, kw::Load(x).n);
-    for (int e = bits / 16; e >= 2; --e) {
-        const BigInt r = x.Root(e);
-        if (r.Power(e) == x) return {r, e};
+    const kw::Mag m = kw::Load(x);
+    const int bits = kw::BitLen(m.w, m.n);
+    static const std::vector<u32> exponents = siqs::PrimesBelow(BIGINT_BITS / 16 + 1);
+    for (const u32 e : exponents) {
+        if (static_cast<int>(e) > bits / 16) break;
+        const BigInt r = x.Root(static_cast<int>(e));
+        if (r.Power(static_cast<int>(e)) == x) return {r, static_cast<int>(e)};
     }
     return {x, 1};
 }

@@ -104,6 +104,7 @@ bool SquareRoots(const FactorBase& fb, const RelationStore& store, const Relatio
         u64 z[NUM_WORDS];
         kw::Copy(z, mont.One(), words);
         for (int i = 1; i < fb.size; ++i) {
+            if ((i & 4095) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return false;
             if (exps[i] == 0) continue;
             const u64 p = fb.prime[i], e = exps[i] / 2;
             mont.To(r, &p, 1);
@@ -146,7 +147,9 @@ bool SiqsSplit(const Num& n, int threads, const std::atomic<int>& state, Progres
         // A later round (the polynomials ran out) takes the settings of a larger number.
         const Params params = ParamsFor(n.Bits() + 16 * round);
         FactorBase fb;
-        if (const u32 f = BuildFactorBase(n, params, fb); f != 0) {
+        const u32 f = BuildFactorBase(n, params, state, fb);
+        if (f == FB_ABORTED) return false;
+        if (f != FB_BUILT) {
             Num q;
             kw::DivRem1(q.w, n.w, n.n, f);
             q.n = kw::Norm(q.w, n.n);

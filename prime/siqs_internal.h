@@ -184,9 +184,13 @@ struct FactorBase {
 /// Chooses the multiplier for n (odd, no factor below 1000).
 u32 ChooseMultiplier(const Num& n);
 
-/// Builds the factor base for n. Returns 0, or a factor of n met among the
-/// candidate primes.
-u32 BuildFactorBase(const Num& n, const Params& params, FactorBase& fb);
+/// What BuildFactorBase returns besides a factor of n.
+inline constexpr u32 FB_BUILT = 0;
+inline constexpr u32 FB_ABORTED = 1;
+
+/// Builds the factor base for n. Returns FB_BUILT, FB_ABORTED, or a prime
+/// factor of n met among the candidate primes.
+u32 BuildFactorBase(const Num& n, const Params& params, const std::atomic<int>& state, FactorBase& fb);
 
 // --- Relations -----------------------------------------------------------------
 

@@ -160,6 +160,7 @@ bool Columns(const RelationStore& store, const std::atomic<int>& state, std::vec
         return v;
     };
     for (size_t r = 0; r < count; ++r) {
+        if ((r & 65535) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return false;
         const u32* rel = store.Relation(r);
         if (rel[2] == 1) {
             colRels.push_back(static_cast<u32>(r));
@@ -192,11 +193,13 @@ bool Columns(const RelationStore& store, const std::atomic<int>& state, std::vec
     std::vector<u32> queue;
     queue.reserve(vertices);
     for (u32 root = 0; root < vertices; ++root) {
+        if ((root & 65535) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return false;
         if (seen[root]) continue;
         seen[root] = 1;
         queue.clear();
         queue.push_back(root);
         for (size_t h = 0; h < queue.size(); ++h) {
+            if ((h & 65535) == 65535 && state.load(std::memory_order_relaxed) == RUN_ABORT) return false;
             const u32 u = queue[h];
             for (u32 k = adjStart[u]; k < adjStart[u + 1]; ++k) {
                 const u32 e = adj[k];

@@ -190,7 +190,7 @@ u32 ChooseMultiplier(const Num& n) {
     return best;
 }
 
-u32 BuildFactorBase(const Num& n, const Params& params, FactorBase& fb) {
+u32 BuildFactorBase(const Num& n, const Params& params, const std::atomic<int>& state, FactorBase& fb) {
     fb = FactorBase();
     fb.n = n;
     fb.k = ChooseMultiplier(n);
@@ -210,6 +210,7 @@ u32 BuildFactorBase(const Num& n, const Params& params, FactorBase& fb) {
             primes = PrimesBelow(limit);
         }
         for (; next < primes.size() && static_cast<int>(fb.prime.size()) < wanted; ++next) {
+            if ((next & 4095) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return FB_ABORTED;
             const u32 p = primes[next];
             const u32 r = static_cast<u32>(kw::Mod1(fb.kn.w, fb.kn.n, p));
             if (r == 0) {
@@ -285,7 +286,7 @@ u32 BuildFactorBase(const Num& n, const Params& params, FactorBase& fb) {
         fb.pinv[i] = inv;
         fb.plim[i] = 0xFFFFFFFFu / p;
     }
-    return 0;
+    return FB_BUILT;
 }
 
 }  // namespace siqs

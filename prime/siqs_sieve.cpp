@@ -195,6 +195,11 @@ __attribute__((target_clones("avx2", "default"))) int RootHits(u32 P, const Fact
 /// a block add straight into the interval (it stays in the second-level
 /// cache) instead of going through buckets.
 constexpr int DIRECT_MAX_BLOCKS = 8;
+/// Bytes between blocks of a direct sieve.
+constexpr u32 GAP = 64;
+
+/// The offset of place x of the interval in a direct sieve.
+inline u32 Place(u32 x) { return x + (x >> BLOCK_BITS) * GAP; }
 
 /// One sieving thread's polynomials and buffers.
 class Worker {
@@ -248,11 +253,12 @@ private:
     std::vector<u32> sliceEnd_;
     u32 cap_ = 0;
 
-    // The sieve: one block, or the whole interval (direct), with a spare
-    // byte behind it; and a spare byte for the fixed-step writes.
+    // The sieve: one block, or the whole interval (direct) with a gap of
+    // GAP bytes after each block. The first byte after a block is its spare
+    // byte, written instead of places past the block.
     std::unique_ptr<u8[]> sieveMemory_;
     u8* sieve_ = nullptr;
-    u8 spare_[64] = {};
+    size_t stride_ = BLOCK + GAP;
 
     // Candidates: positions in the interval and the primes noted for them.
     int found_ = 0;
@@ -275,7 +281,7 @@ Worker::Worker(Shared& shared, int id)
     root2_.assign(fb_.size, 0);
     w1_.assign(fb_.largeFrom, 0);
     w2_.assign(fb_.largeFrom, 0);
-    const size_t bytes = direct_ ? fb_.interval : BLOCK;
+    const size_t bytes = direct_ ? stride_ * fb_.blocks : BLOCK;
     sieveMemory_.reset(new u8[bytes + 128]);
     sieve_ = sieveMemory_.get() + (64 - reinterpret_cast<uintptr_t>(sieveMemory_.get()) % 64) % 64;
     if (direct_) return;
@@ -309,7 +315,7 @@ void Worker::Run() {
                 delta = NextB(j, plus);
             }
             if (direct_) {
-                std::memset(sieve_, fb_.initByte, fb_.interval);
+                std::memset(sieve_, fb_.initByte, stride_ * fb_.blocks);
                 SieveLargeDirect(delta, plus);
             } else {
                 FillBuckets(delta, plus);
@@ -320,7 +326,7 @@ void Worker::Run() {
             }
             found_ = 0;
             for (int b = 0; b < fb_.blocks; ++b) {
-                u8* s = direct_ ? sieve_ + static_cast<size_t>(b) * BLOCK : sieve_;
+                u8* s = direct_ ? sieve_ + static_cast<size_t>(b) * stride_ : sieve_;
                 if (!direct_) {
                     std::memset(s, fb_.initByte, BLOCK);
                     found_ = 0;
@@ -446,7 +452,7 @@ const u32* Worker::NextB(int j, bool& plus) {
 
 // Direct sieving of the primes above a block: move their roots (when
 // `delta` is given) and add at every place in the interval. The places of a
-// root outside the interval go to the byte behind it.
+// root outside the interval go to the gap behind it.
 __attribute__((noinline)) void Worker::SieveLargeDirect(const u32* delta, bool plus) {
     u8* s = sieve_;
     const u32 interval = fb_.interval;
@@ -461,13 +467,13 @@ __attribute__((noinline)) void Worker::SieveLargeDirect(const u32* delta, bool p
         for (int i = c; i < split; ++i) {
             const u32 p = prime[i];
             const u8 lp = logp[i];
-            for (u32 x = r1[i]; x < interval; x += p) s[x] += lp;
-            for (u32 x = r2[i]; x < interval; x += p) s[x] += lp;
+            for (u32 x = r1[i]; x < interval; x += p) s[Place(x)] += lp;
+            for (u32 x = r2[i]; x < interval; x += p) s[Place(x)] += lp;
         }
         for (int i = split; i < end; ++i) {
             const u8 lp = logp[i];
-            s[std::min(r1[i], interval)] += lp;
-            s[std::min(r2[i], interval)] += lp;
+            s[Place(std::min(r1[i], interval))] += lp;
+            s[Place(std::min(r2[i], interval))] += lp;
         }
     }
 }
@@ -546,12 +552,11 @@ void Worker::PushSingle(int from, int to) {
 /// Sieves the block at s with the primes from..to, all in
 /// [BLOCK / 2 SURE, BLOCK / SURE): each root w (below p) hits the block
 /// SURE times for certain and up to SURE times more. Every step is taken,
-/// the ones past the block landing on the spare byte, so no branch is
-/// mispredicted; the roots move on to the next block. A factor of A has no
-/// root (one far outside) and is left alone.
+/// the ones past the block landing on the spare byte s[BLOCK], so no branch
+/// is mispredicted; the roots move on to the next block. A factor of A has
+/// no root (one far outside) and is left alone.
 template <u32 SURE>
-void SieveFixed(u8* s, u8* spare, const u32* prime, const u8* logp, u32* w1, u32* w2, int from, int to) {
-    auto at = [s, spare](u32 x) { return x < BLOCK ? s + x : spare; };
+void SieveFixed(u8* s, const u32* prime, const u8* logp, u32* w1, u32* w2, int from, int to) {
     for (int i = from; i < to; ++i) {
         const u8 lp = logp[i];
         const u32 p = prime[i];
@@ -559,7 +564,7 @@ void SieveFixed(u8* s, u8* spare, const u32* prime, const u8* logp, u32* w1, u32
             const u32 x = *w;
             if (x >= BLOCK) continue;  // no root
             for (u32 t = 0; t < SURE; ++t) s[x + t * p] += lp;
-            for (u32 t = SURE; t < 2 * SURE; ++t) *at(x + t * p) += lp;
+            for (u32 t = SURE; t < 2 * SURE; ++t) s[std::min(x + t * p, static_cast<u32>(BLOCK))] += lp;
             u32 next = x + SURE * p;
             for (u32 t = 0; t < SURE; ++t) next = next < BLOCK ? next + p : next;
             *w = next - BLOCK;
@@ -595,9 +600,9 @@ __attribute__((noinline)) void Worker::SieveSmall(u8* s) {
         w2[i] = y - BLOCK;
     }
     const int* f = fb_.fixedFrom;
-    SieveFixed<4>(s, spare_, prime, logp, w1, w2, f[0], f[1]);
-    SieveFixed<2>(s, spare_, prime, logp, w1, w2, f[1], f[2]);
-    SieveFixed<1>(s, spare_, prime, logp, w1, w2, f[2], f[3]);
+    SieveFixed<4>(s, prime, logp, w1, w2, f[0], f[1]);
+    SieveFixed<2>(s, prime, logp, w1, w2, f[1], f[2]);
+    SieveFixed<1>(s, prime, logp, w1, w2, f[2], f[3]);
 }
 
 // Adds block b's bucket, slice by slice.
@@ -788,6 +793,7 @@ bool Sieve(const FactorBase& fb, RelationStore& store, int threads, const std::a
         worker.Run();
     });
     stats.polynomials += shared.polynomials.load();
+    if (getenv("T_DBG")) fprintf(stderr, "fulls %lld partials %lld dpartials %lld cycles %lld polys %lld | ", store.Fulls(), store.Partials(), store.DoublePartials(), store.Cycles(), shared.polynomials.load());
     if (getenv("T_DBG")) fprintf(stderr, "cand %lld dlpTry %lld prime %lld rho %lld ok %lld bad %lld\n", shared.tCand.load(), shared.tDlpTry.load(), shared.tDlpPrime.load(), shared.tDlpRho.load(), shared.tDlpOk.load(), shared.badRelations.load());
     return state.load() != RUN_ABORT;
 }
