@@ -30,6 +30,7 @@ struct SiqsStats {
     long long partials = 0;      ///< relations with one large prime
     long long doublePartials = 0;///< relations with two large primes
     long long cycles = 0;        ///< combined relations found among the partials
+    long long discarded = 0;     ///< relations that failed their check (a fault if not 0)
     int matrixRows = 0;          ///< rows of the filtered matrix (largest run)
     int matrixCols = 0;          ///< columns of the filtered matrix (largest run)
     long long matrixWeight = 0;  ///< its non-zero entries

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "prime/bpsw.h"
 #include "prime/siqs_internal.h"
 
 namespace siqs {
@@ -21,22 +22,6 @@ u32 PowMod(u32 a, u32 e, u32 p) {
     return r;
 }
 
-/// The Jacobi symbol (a/m) for odd m > 0.
-int Jacobi(u32 a, u32 m) {
-    int t = 1;
-    a %= m;
-    while (a != 0) {
-        while ((a & 1) == 0) {
-            a >>= 1;
-            const u32 r = m & 7;
-            if (r == 3 || r == 5) t = -t;
-        }
-        std::swap(a, m);
-        if ((a & 3) == 3 && (m & 3) == 3) t = -t;
-        a %= m;
-    }
-    return m == 1 ? t : 0;
-}
 
 // One row per size: bits of n, primes in the factor base, blocks on each
 // side of 0, large-prime multiplier, two large primes, smallest prime sieved.
@@ -93,7 +78,7 @@ u32 SqrtMod(u32 a, u32 p) {
         ++s;
     }
     u32 z = 2;
-    while (Jacobi(z, p) != -1) ++z;
+    while (JacobiSmall(z, p) != -1) ++z;
     u32 c = PowMod(z, q, p);
     u32 x = PowMod(a, (q + 1) / 2, p);
     u32 t = PowMod(a, q, p);
@@ -178,7 +163,7 @@ u32 ChooseMultiplier(const Num& n) {
             const u32 r = MulMod(k % p, nmod[i], p);
             if (r == 0) {
                 score += lp / p;
-            } else if (Jacobi(r, p) == 1) {
+            } else if (JacobiSmall(r, p) == 1) {
                 score += 2 * lp / (p - 1);
             }
         }
@@ -210,14 +195,14 @@ u32 BuildFactorBase(const Num& n, const Params& params, const std::atomic<int>& 
             primes = PrimesBelow(limit);
         }
         for (; next < primes.size() && static_cast<int>(fb.prime.size()) < wanted; ++next) {
-            if ((next & 4095) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return FB_ABORTED;
+            if ((next & 1023) == 0 && state.load(std::memory_order_relaxed) == RUN_ABORT) return FB_ABORTED;
             const u32 p = primes[next];
             const u32 r = static_cast<u32>(kw::Mod1(fb.kn.w, fb.kn.n, p));
             if (r == 0) {
                 if (fb.k % p != 0) return p;  // p divides n
                 fb.prime.push_back(p);
                 fb.sqrtKn.push_back(0);
-            } else if (Jacobi(r, p) == 1) {
+            } else if (JacobiSmall(r, p) == 1) {
                 fb.prime.push_back(p);
                 fb.sqrtKn.push_back(SqrtMod(r, p));
             }

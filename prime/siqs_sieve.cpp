@@ -138,9 +138,8 @@ struct Shared {
 /// Moves the roots r1, r2 of the primes from..to by -delta (plus) or +delta
 /// modulo each prime. Signed arithmetic so that the loop vectorises (all
 /// values are below 2^31).
-__attribute__((target_clones("avx2", "default"))) void MoveRoots(u32* r1, u32* r2, const u32* prime,
-                                                                 const u32* delta, int from, int to,
-                                                                 bool plus) {
+__attribute__((always_inline)) inline void MoveRootsBody(u32* r1, u32* r2, const u32* prime, const u32* delta,
+                                                         int from, int to, bool plus) {
     if (plus) {
         for (int i = from; i < to; ++i) {
             const int p = static_cast<int>(prime[i]), d = static_cast<int>(delta[i]);
@@ -166,9 +165,8 @@ __attribute__((target_clones("avx2", "default"))) void MoveRoots(u32* r1, u32* r
 /// Q at place P, that is P = r1[i] or r2[i] modulo prime[i], tested as
 /// (P + p - r) p^-1 mod 2^32 <= (2^32 - 1) / p. Sixteen primes at a time,
 /// so that the test vectorises; returns the count.
-__attribute__((target_clones("avx2", "default"))) int RootHits(u32 P, const FactorBase& fb, const u32* r1,
-                                                               const u32* r2, int from, int to, u32* out,
-                                                               int room) {
+__attribute__((always_inline)) inline int RootHitsBody(u32 P, const FactorBase& fb, const u32* r1, const u32* r2,
+                                                       int from, int to, u32* out, int room) {
     const u32* prime = fb.prime.data();
     const u32* pinv = fb.pinv.data();
     const u32* plim = fb.plim.data();
@@ -189,6 +187,71 @@ __attribute__((target_clones("avx2", "default"))) int RootHits(u32 P, const Fact
     for (; i < to; ++i)
         if (hit(i) && n < room) out[n++] = static_cast<u32>(i);
     return n;
+}
+
+/// The same for primes above the interval, where P < p and r < p: the
+/// prime divides Q at P exactly when P is one of its roots.
+__attribute__((always_inline)) inline int RootEqualsBody(u32 P, const u32* r1, const u32* r2, int from, int to,
+                                                         u32* out, int room) {
+    int n = 0;
+    int i = from;
+    for (; i + 32 <= to; i += 32) {
+        u32 any = 0;
+        for (int k = 0; k < 32; ++k) any |= static_cast<u32>(r1[i + k] == P) | static_cast<u32>(r2[i + k] == P);
+        if (any == 0) continue;
+        for (int k = 0; k < 32; ++k)
+            if ((r1[i + k] == P || r2[i + k] == P) && n < room) out[n++] = static_cast<u32>(i + k);
+    }
+    for (; i < to; ++i)
+        if ((r1[i] == P || r2[i] == P) && n < room) out[n++] = static_cast<u32>(i);
+    return n;
+}
+
+// The two vector loops compiled twice, for AVX2 and for the baseline, and
+// chosen when called (not by ifunc resolvers, which run before the
+// sanitizers' run-time is ready).
+bool HasAvx2() {
+    static const bool yes = __builtin_cpu_supports("avx2");
+    return yes;
+}
+
+__attribute__((target("avx2"))) void MoveRootsAvx2(u32* r1, u32* r2, const u32* prime, const u32* delta, int from,
+                                                   int to, bool plus) {
+    MoveRootsBody(r1, r2, prime, delta, from, to, plus);
+}
+
+void MoveRootsPlain(u32* r1, u32* r2, const u32* prime, const u32* delta, int from, int to, bool plus) {
+    MoveRootsBody(r1, r2, prime, delta, from, to, plus);
+}
+
+void MoveRoots(u32* r1, u32* r2, const u32* prime, const u32* delta, int from, int to, bool plus) {
+    (HasAvx2() ? MoveRootsAvx2 : MoveRootsPlain)(r1, r2, prime, delta, from, to, plus);
+}
+
+__attribute__((target("avx2"))) int RootHitsAvx2(u32 P, const FactorBase& fb, const u32* r1, const u32* r2, int from,
+                                                 int to, u32* out, int room) {
+    return RootHitsBody(P, fb, r1, r2, from, to, out, room);
+}
+
+int RootHitsPlain(u32 P, const FactorBase& fb, const u32* r1, const u32* r2, int from, int to, u32* out, int room) {
+    return RootHitsBody(P, fb, r1, r2, from, to, out, room);
+}
+
+int RootHits(u32 P, const FactorBase& fb, const u32* r1, const u32* r2, int from, int to, u32* out, int room) {
+    return (HasAvx2() ? RootHitsAvx2 : RootHitsPlain)(P, fb, r1, r2, from, to, out, room);
+}
+
+__attribute__((target("avx2"))) int RootEqualsAvx2(u32 P, const u32* r1, const u32* r2, int from, int to, u32* out,
+                                                   int room) {
+    return RootEqualsBody(P, r1, r2, from, to, out, room);
+}
+
+int RootEqualsPlain(u32 P, const u32* r1, const u32* r2, int from, int to, u32* out, int room) {
+    return RootEqualsBody(P, r1, r2, from, to, out, room);
+}
+
+int RootEquals(u32 P, const u32* r1, const u32* r2, int from, int to, u32* out, int room) {
+    return (HasAvx2() ? RootEqualsAvx2 : RootEqualsPlain)(P, r1, r2, from, to, out, room);
 }
 
 /// Intervals of at most this many blocks are sieved whole: the primes above
@@ -276,7 +339,7 @@ private:
 };
 
 Worker::Worker(Shared& shared, int id)
-    : sh_(shared), fb_(shared.fb), id_(id), direct_(shared.fb.blocks <= DIRECT_MAX_BLOCKS) {
+    : sh_(shared), fb_(shared.fb), id_(id), direct_(shared.fb.blocks <= (getenv("T_DMAX") ? atoi(getenv("T_DMAX")) : DIRECT_MAX_BLOCKS)) {
     root1_.assign(fb_.size, 0);
     root2_.assign(fb_.size, 0);
     w1_.assign(fb_.largeFrom, 0);
@@ -391,7 +454,7 @@ bool Worker::SetUpA() {
     const int size = fb_.size;
     delta_.assign(static_cast<size_t>(s_ - 1) * size, 0);
     for (int i = 2; i < size; ++i) {
-        if ((i & 4095) == 0 && sh_.Stopped()) return false;
+        if ((i & 1023) == 0 && sh_.Stopped()) return false;
         const u32 p = fb_.prime[i];
         const u32 am = static_cast<u32>(kw::Mod1(a_.w, a_.n, p));
         if (am == 0) {
@@ -699,8 +762,11 @@ __attribute__((noinline)) void Worker::Examine(u32 P, const u32* hits, int hitCo
     // The primes below the buckets (all primes when sieving directly): by
     // their roots.
     u32 found[MAX_HITS];
-    const int end = direct_ ? fb_.size : fb_.largeFrom;
-    const int count = RootHits(P, fb_, root1_.data(), root2_.data(), 2, end, found, MAX_HITS);
+    int count = RootHits(P, fb_, root1_.data(), root2_.data(), 2, direct_ ? fb_.hugeFrom : fb_.largeFrom, found,
+                         MAX_HITS);
+    if (direct_) {
+        count += RootEquals(P, root1_.data(), root2_.data(), fb_.hugeFrom, fb_.size, found + count, MAX_HITS - count);
+    }
     for (int h = 0; h < count; ++h) DivideOut(static_cast<int>(found[h]));
     for (int h = 0; h < hitCount; ++h) DivideOut(static_cast<int>(hits[h]));
     if (vn_ != 1 || nf_ >= MAX_FACTORS) return;
@@ -793,6 +859,7 @@ bool Sieve(const FactorBase& fb, RelationStore& store, int threads, const std::a
         worker.Run();
     });
     stats.polynomials += shared.polynomials.load();
+    stats.discarded += shared.badRelations.load();
     if (getenv("T_DBG")) fprintf(stderr, "fulls %lld partials %lld dpartials %lld cycles %lld polys %lld | ", store.Fulls(), store.Partials(), store.DoublePartials(), store.Cycles(), shared.polynomials.load());
     if (getenv("T_DBG")) fprintf(stderr, "cand %lld dlpTry %lld prime %lld rho %lld ok %lld bad %lld\n", shared.tCand.load(), shared.tDlpTry.load(), shared.tDlpPrime.load(), shared.tDlpRho.load(), shared.tDlpOk.load(), shared.badRelations.load());
     return state.load() != RUN_ABORT;
