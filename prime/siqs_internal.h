@@ -138,8 +138,14 @@ struct Params {
     int blocksPerSide = 1;  ///< M = blocksPerSide * BLOCK
     int lpMult = 0;         ///< large-prime bound = lpMult * largest base prime
     bool dlp = false;       ///< two large primes
-    double slack = 0;       ///< bits below log2 |Q| at which a value is examined
     u32 sieveFrom = 0;      ///< primes below this are not sieved (small-prime variation)
+    /// A value is examined when its sieve sum comes within log2 of the
+    /// largest cofactor allowed (times dlpSlack with two large primes) plus
+    /// extraSlack bits of log2 |Q|.
+    double extraSlack = 8;
+    double dlpSlack = 0.9;
+    /// Largest product of two large primes: (single bound)^dlpExponent.
+    double dlpExponent = 1.85;
 };
 
 /// The settings for a number of `bits` bits.

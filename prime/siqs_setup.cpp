@@ -127,12 +127,16 @@ Params ParamsFor(int bits) {
     p.lpMult = lo.lpMult;
     p.dlp = lo.dlp;
     p.sieveFrom = lo.sieveFrom;
+    p.extraSlack = p.dlp ? 0 : 8;
     p.fbSize = std::min(p.fbSize, MAX_FACTOR_BASE - 2);
     if (getenv("T_FB")) p.fbSize = atoi(getenv("T_FB"));
     if (getenv("T_NB")) p.blocksPerSide = atoi(getenv("T_NB"));
     if (getenv("T_LPM")) p.lpMult = atoi(getenv("T_LPM"));
     if (getenv("T_DLP")) p.dlp = atoi(getenv("T_DLP"));
     if (getenv("T_SF")) p.sieveFrom = atoi(getenv("T_SF"));
+    if (getenv("T_SL")) p.extraSlack = 8 + atof(getenv("T_SL"));
+    if (getenv("T_DLPE")) p.dlpExponent = atof(getenv("T_DLPE"));
+    if (getenv("T_DLPS")) p.dlpSlack = atof(getenv("T_DLPS"));
     return p;
 }
 
@@ -232,7 +236,7 @@ u32 BuildFactorBase(const Num& n, const Params& params, const std::atomic<int>& 
     fb.pmaxSquared = pmax * pmax;
     const u64 lp = std::min<u64>(pmax * static_cast<u64>(params.lpMult), 0xFFFFFFFFull);
     fb.lpMax = static_cast<u32>(std::min<u64>(lp, fb.pmaxSquared - 1));
-    fb.dlpMax = params.dlp ? static_cast<u64>(std::pow(static_cast<double>(fb.lpMax), getenv("T_DLPE") ? atof(getenv("T_DLPE")) : 1.85)) : 0;
+    fb.dlpMax = params.dlp ? static_cast<u64>(std::pow(static_cast<double>(fb.lpMax), params.dlpExponent)) : 0;
 
     // Threshold: log2 of the largest |Q(x)| on the interval, less the large
     // primes allowed, less what the unsieved small primes contribute on
@@ -253,9 +257,9 @@ u32 BuildFactorBase(const Num& n, const Params& params, const std::atomic<int>& 
             unsieved += (fb.sqrtKn[i] == 0 ? 1.0 : 2.0) * std::log2(p) / (p - 1);
         }
     }
-    const double slack = params.dlp ? std::log2(static_cast<double>(fb.dlpMax)) * (getenv("T_DLPS") ? atof(getenv("T_DLPS")) : 0.9)
-                                    : std::log2(static_cast<double>(fb.lpMax)) + 8.0;
-    const double threshold = std::max(8.0, qBits - slack - unsieved - (getenv("T_SL") ? atof(getenv("T_SL")) : 0.0));
+    const double slack = params.dlp ? std::log2(static_cast<double>(fb.dlpMax)) * params.dlpSlack
+                                    : std::log2(static_cast<double>(fb.lpMax));
+    const double threshold = std::max(8.0, qBits - slack - params.extraSlack - unsieved);
     fb.logScale = std::min(1.0, 110.0 / threshold);
     fb.initByte = static_cast<u8>(128 - std::lround(threshold * fb.logScale));
 

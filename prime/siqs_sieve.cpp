@@ -36,6 +36,10 @@ constexpr int MAX_FACTORS = 256;
 /// Primes per capacity check while filling the buckets.
 constexpr int CHUNK = 2048;
 
+/// Bits of the primes A is made of: small enough for many B-values per A
+/// (2^(s-1) for s primes), large enough to be few among the base's primes.
+constexpr double A_FACTOR_BITS = 10;
+
 /// Picks the primes of A: s - 1 at random from a band around the ideal
 /// size, the last to bring A close to sqrt(2kN) / M. Never the same set
 /// twice, whichever thread asks.
@@ -47,7 +51,7 @@ public:
         log2p_.resize(fb.size);
         for (int i = 1; i < fb.size; ++i) log2p_[i] = std::log2(static_cast<double>(fb.prime[i]));
         // Factors of about 2^11 for large numbers, smaller for small factor bases.
-        const double best = std::min(getenv("T_QB") ? atof(getenv("T_QB")) : 10.0, log2p_[fb.size - 1] - 2.0);
+        const double best = std::min(A_FACTOR_BITS, log2p_[fb.size - 1] - 2.0);
         s_ = static_cast<int>(std::lround(aBits_ / best));
         s_ = std::clamp(s_, 2, MAX_A_FACTORS);
         const double qBits = aBits_ / s_;
@@ -255,9 +259,9 @@ int RootEquals(u32 P, const u32* r1, const u32* r2, int from, int to, u32* out, 
 }
 
 /// Intervals of at most this many blocks are sieved whole: the primes above
-/// a block add straight into the interval (it stays in the second-level
-/// cache) instead of going through buckets.
-constexpr int DIRECT_MAX_BLOCKS = 8;
+/// a block add straight into the interval (384 KiB stay in the 512 KiB
+/// second-level cache) instead of going through buckets.
+constexpr int DIRECT_MAX_BLOCKS = 12;
 /// Bytes between blocks of a direct sieve.
 constexpr u32 GAP = 64;
 
@@ -339,7 +343,7 @@ private:
 };
 
 Worker::Worker(Shared& shared, int id)
-    : sh_(shared), fb_(shared.fb), id_(id), direct_(shared.fb.blocks <= (getenv("T_DMAX") ? atoi(getenv("T_DMAX")) : DIRECT_MAX_BLOCKS)) {
+    : sh_(shared), fb_(shared.fb), id_(id), direct_(shared.fb.blocks <= DIRECT_MAX_BLOCKS) {
     root1_.assign(fb_.size, 0);
     root2_.assign(fb_.size, 0);
     w1_.assign(fb_.largeFrom, 0);
