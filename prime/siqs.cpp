@@ -78,10 +78,6 @@ SiqsResult FactorSiqs(const BigInt& n, const SiqsParams& params, const std::atom
     const BigInt rest = kw::FromWords(w.w, w.n);
     if (rest > 1) work.emplace_back(rest, 1);
     while (!work.empty()) {
-        if (state.load() == RUN_ABORT) {
-            result.status = SiqsResult::ABORTED;
-            return result;
-        }
         const auto [c, multiplicity] = work.back();
         work.pop_back();
         if (c == 1) continue;
@@ -98,6 +94,10 @@ SiqsResult FactorSiqs(const BigInt& n, const SiqsParams& params, const std::atom
             std::sort(result.primes.begin(), result.primes.end(), [](const BigInt& a, const BigInt& b) { return a < b; });
             result.status = SiqsResult::TOO_LARGE;
             result.tooLargePart = c;
+            return result;
+        }
+        if (state.load() == RUN_ABORT) {
+            result.status = SiqsResult::ABORTED;
             return result;
         }
         const Num cn = siqs::ToNum(c);

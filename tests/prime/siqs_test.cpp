@@ -224,6 +224,27 @@ TEST(Siqs, AbortEndsTheSieving) {
     EXPECT_EQ(FactorSiqs(n, SiqsParams(), aborted, nullptr).status, SiqsResult::ABORTED);
 }
 
+TEST(Siqs, HundredDigitsAreTakenAndRefusalsComeBeforeAnAbort) {
+    // With an abort already asked for, a part the sieve takes ends ABORTED,
+    // a part it refuses ends TOO_LARGE. Products of two primes from PARI/GP:
+    // 100 digits (two of 50) and 101 digits (50 and 51).
+    const std::atomic<int> aborted{RUN_ABORT};
+    struct Row {
+        const char* n;
+        SiqsResult::Status status;
+    };
+    const Row rows[] = {
+        {"1000000000000000000000000000000000000000000000002410000000000000000000000000000000000000000000001359",
+         SiqsResult::ABORTED},
+        {"10000000001000000000000000000000000000000012345686401234568170000000000000000000000000000005802470399",
+         SiqsResult::TOO_LARGE},
+        {"1000000016000000063", SiqsResult::ABORTED},  // below 2^64 as well
+        {"1000000007", SiqsResult::PRIME},
+        {"0", SiqsResult::BAD_TARGET},
+    };
+    for (const Row& r : rows) EXPECT_EQ(FactorSiqs(FromDecimal(r.n), SiqsParams(), aborted, nullptr).status, r.status) << r.n;
+}
+
 TEST(Siqs, AbortAtAnyMomentGivesAbortedOrTheFactors) {
     // 40 digits: the run ends within tens of milliseconds, so the aborts fall
     // into every stage.
