@@ -49,25 +49,6 @@ void SmallResidue(const kw::Montgomery& mont, long v, u64* r) {
     }
 }
 
-/// The Jacobi symbol (a/m) of small numbers, m odd and positive.
-int JacobiSmall(u64 a, u64 m) {
-    int t = 1;
-    a %= m;
-    while (a != 0) {
-        while ((a & 1) == 0) {
-            a >>= 1;
-            const u64 r = m & 7;
-            if (r == 3 || r == 5) t = -t;
-        }
-        const u64 tmp = a;
-        a = m;
-        m = tmp;
-        if ((a & 3) == 3 && (m & 3) == 3) t = -t;
-        a %= m;
-    }
-    return m == 1 ? t : 0;
-}
-
 /// The Jacobi symbol (d/n) for a small signed d and an odd n > 1.
 int JacobiOfSmall(long d, const u64* n, int words) {
     int t = 1;
@@ -95,6 +76,24 @@ bool IsSquare(const u64* n, int words) {
 }
 
 }  // namespace
+
+int JacobiSmall(u64 a, u64 m) {
+    int t = 1;
+    a %= m;
+    while (a != 0) {
+        while ((a & 1) == 0) {
+            a >>= 1;
+            const u64 r = m & 7;
+            if (r == 3 || r == 5) t = -t;
+        }
+        const u64 tmp = a;
+        a = m;
+        m = tmp;
+        if ((a & 3) == 3 && (m & 3) == 3) t = -t;
+        a %= m;
+    }
+    return m == 1 ? t : 0;
+}
 
 bool IsStrongProbablePrimeBase2(const u64* n, int words) {
     const kw::Montgomery mont(n, words);

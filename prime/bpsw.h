@@ -16,6 +16,9 @@ bool IsBpswProbablePrime(const kw::u64* n, int words);
 /// values are not probable primes.
 bool IsBpswProbablePrime(const BigInt& n);
 
+/// The Jacobi symbol (a/m) of machine words, m odd and positive.
+int JacobiSmall(kw::u64 a, kw::u64 m);
+
 /// The strong probable-prime test to base 2 alone, for an odd n > 2.
 bool IsStrongProbablePrimeBase2(const kw::u64* n, int words);
 
