@@ -128,40 +128,6 @@ TEST(Workers, StartWithoutWorker) {
     }
 }
 
-TEST(Workers, StartCopiesEverySetting) {
-    PrimeSettings s;
-    s.action = 7;  // nothing runs, but the copy happens first
-    s.target = Dec("123456789012345678901234567890");
-    s.mrTrials = 21;
-    s.trialDivBound = 70001;
-    s.rhoX0 = 4000000000u;
-    s.rhoExponent = 3;
-    s.rhoAddend = -5;
-    s.rhoTrials = 77;
-    s.pm1SmallExponent = 9;
-    s.pm1Bound = 300000;
-    s.pm1LargeExponent = 3;
-    s.ecmSmoothness = 10000;
-    s.ecmTrials = 12;
-    RecordingPresenter boxes;
-    StartWorker(s);
-    const WorkerControl& c = g_workerControl;
-    EXPECT_EQ(c.target, s.target);
-    EXPECT_EQ(c.mrTrials, 21);
-    EXPECT_EQ(c.trialDivBound, 70001);
-    EXPECT_EQ(c.rhoX0, 4000000000u);
-    EXPECT_EQ(c.rhoExponent, 3);
-    EXPECT_EQ(c.rhoAddend, -5);
-    EXPECT_EQ(c.rhoTrials, 77);
-    EXPECT_EQ(c.pm1SmallExponent, 9);
-    EXPECT_EQ(c.pm1Bound, 300000);
-    EXPECT_EQ(c.pm1LargeExponent, 3);
-    EXPECT_EQ(c.ecmSmoothness, 10000);
-    EXPECT_EQ(c.ecmTrials, 12);
-}
-
-// An abort seen after the routine: every worker reports "中断しました" instead
-// of its result (also the pseudo-prime test, which cannot be interrupted).
 TEST(Workers, AbortedRunReportsAbort) {
     struct Row { const char* what; WorkerFunction worker; Texts expected; };
     const Row rows[] = {

@@ -108,16 +108,6 @@ class ModalAnswerer : public QObject {
     QPointer<QWidget> m_handled;
 };
 
-// The widget or menu item carrying `id`, searched among the real children.
-QWidget* FindControl(QWidget* root, int id) {
-    for (QWidget* w : root->findChildren<QWidget*>()) {
-        if (w->property(CONTROL_ID_PROPERTY).isValid() &&
-            w->property(CONTROL_ID_PROPERTY).toInt() == id)
-            return w;
-    }
-    return nullptr;
-}
-
 QAction* FindAction(QWidget* root, int id) {
     for (QAction* a : root->findChildren<QAction*>()) {
         if (a->property(CONTROL_ID_PROPERTY).isValid() &&

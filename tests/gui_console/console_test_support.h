@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 
 /// The control `id` of `root` as T; fails the test when it is missing.
 template <class T = QWidget>

@@ -1,7 +1,7 @@
 // Decimal reading of the dialogs' small integer fields: table of quirks, and
 // random texts against a slow reference that reads the digits into a GMP
 // integer and saturates it.
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 
 #include <gmp.h>
 #include <gtest/gtest.h>

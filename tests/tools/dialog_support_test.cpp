@@ -1,7 +1,7 @@
 // The shared dialog helpers on the offscreen platform: the up-down control's
 // stepping and its respect for typed text, the data transfer's parsing,
 // refusal, focus and all-or-nothing writing, control ids.
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 
 #include <gtest/gtest.h>
 

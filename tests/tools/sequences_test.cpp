@@ -17,6 +17,21 @@
 
 namespace {
 
+// F(n) by the plain stepping, one pass of two terms after another.
+BigInt LucasTermStepwise(unsigned a, unsigned b, unsigned f0, unsigned f1, unsigned n) {
+    if (n == 0) return static_cast<int>(f0);
+    if (n == 1) return static_cast<int>(f1);
+    const int ia = static_cast<int>(a), ib = static_cast<int>(b);
+    BigInt r = static_cast<int>(f0), q = static_cast<int>(f1);
+    for (unsigned k = (n - 1) / 2; k > 0; --k) {
+        r = q * ia + r * ib;
+        q = r * ia + q * ib;
+    }
+    if (n % 2 == 0) q = q * ia + r * ib;
+    return q;
+}
+
+
 const std::string TOO_LARGE = "値が大きすぎます";
 
 // --- GMP helpers ---------------------------------------------------------------

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "box_answerer.h"
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 #include "tools/lucas_dlg.h"
 #include "tools/mersenne_fermat_dlg.h"
 #include "tools/progression_dlg.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QString>
 
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 
 /// The on-screen form of a text: a lone "\r" in our texts is a line break.
 inline QString DisplayText(const char* text) {

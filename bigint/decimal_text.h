@@ -1,6 +1,7 @@
 #pragma once
-// Decimal reading of the small integer fields of the dialogs: leading white
-// space is skipped, one optional sign is taken, digits are read up to the
+// The one reader of small decimal integers in text: the integer fields of
+// the dialogs and the radix edit of the main window. Leading white space is
+// skipped, one optional sign is taken, digits are read up to the
 // first non-digit, and a text without digits gives 0. Values beyond the
 // result type saturate at its limits instead of overflowing.
 

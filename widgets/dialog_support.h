@@ -28,8 +28,10 @@ class QToolButton;
 
 // --- Control ids -------------------------------------------------------------
 
-/// Stores `id` as the widget's dynamic property "id" (an int). The main
-/// window uses the same property name for its controls.
+/// Name of the dynamic property that holds a control's or a menu item's id.
+inline constexpr const char* CONTROL_ID_PROPERTY = "id";
+
+/// Stores `id` as the widget's dynamic property "id" (an int).
 void SetControlId(QWidget* widget, int id);
 /// The widget's "id" property, or 0 when it has none.
 int ControlId(const QWidget* widget);

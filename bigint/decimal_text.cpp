@@ -1,4 +1,4 @@
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 
 #include <climits>
 

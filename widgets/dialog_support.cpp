@@ -1,4 +1,4 @@
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -13,20 +13,16 @@
 #include <algorithm>
 
 #include "bigint/message_box.h"
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 
 // --- Control ids -------------------------------------------------------------
 
-namespace {
-const char* const ID_PROPERTY = "id";
-}
-
 void SetControlId(QWidget* widget, int id) {
-    widget->setProperty(ID_PROPERTY, id);
+    widget->setProperty(CONTROL_ID_PROPERTY, id);
 }
 
 int ControlId(const QWidget* widget) {
-    const QVariant v = widget->property(ID_PROPERTY);
+    const QVariant v = widget->property(CONTROL_ID_PROPERTY);
     return v.isValid() ? v.toInt() : 0;
 }
 
