@@ -17,11 +17,11 @@
 
 #include "bench/cpu_time_reporter.h"
 #include "prime/prime_engine.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 // The targets, fixed by a seeded generator.
 struct Targets {
@@ -30,30 +30,30 @@ struct Targets {
         gmp_randstate_t rng;
         gmp_randinit_mt(rng);
         gmp_randseed_ui(rng, 2026);
-        mpz_urandomb(prime800.v, rng, 800);
-        mpz_setbit(prime800.v, 799);
-        mpz_nextprime(prime800.v, prime800.v);
-        while (mpz_sizeinbase(prime800.v, 2) != 800) {
-            mpz_clrbit(prime800.v, 800);
-            mpz_nextprime(prime800.v, prime800.v);
+        mpz_urandomb(prime800, rng, 800);
+        mpz_setbit(prime800, 799);
+        mpz_nextprime(prime800, prime800);
+        while (mpz_sizeinbase(prime800, 2) != 800) {
+            mpz_clrbit(prime800, 800);
+            mpz_nextprime(prime800, prime800);
         }
         // Two 50-digit primes: no small factor for rho, no smooth p - 1 for p-1.
         Mpz p, q, low;
-        mpz_ui_pow_ui(low.v, 10, 49);
-        for (mpz_t* target : {&rho100.v, &pm1100.v}) {
-            mpz_urandomm(p.v, rng, low.v);
-            mpz_add(p.v, p.v, low.v);
-            mpz_nextprime(p.v, p.v);
-            mpz_urandomm(q.v, rng, low.v);
-            mpz_add(q.v, q.v, low.v);
-            mpz_nextprime(q.v, q.v);
-            mpz_mul(*target, p.v, q.v);
+        mpz_ui_pow_ui(low, 10, 49);
+        for (Mpz* target : {&rho100, &pm1100}) {
+            mpz_urandomm(p, rng, low);
+            mpz_add(p, p, low);
+            mpz_nextprime(p, p);
+            mpz_urandomm(q, rng, low);
+            mpz_add(q, q, low);
+            mpz_nextprime(q, q);
+            mpz_mul(*target, p, q);
         }
         // A 150-digit prime: the curve is walked to its end.
-        mpz_ui_pow_ui(low.v, 10, 149);
-        mpz_urandomm(ecm150.v, rng, low.v);
-        mpz_add(ecm150.v, ecm150.v, low.v);
-        mpz_nextprime(ecm150.v, ecm150.v);
+        mpz_ui_pow_ui(low, 10, 149);
+        mpz_urandomm(ecm150, rng, low);
+        mpz_add(ecm150, ecm150, low);
+        mpz_nextprime(ecm150, ecm150);
         gmp_randclear(rng);
     }
 };
@@ -69,7 +69,7 @@ void OursPseudoPrime(benchmark::State& state) {
 }
 
 void GmpPseudoPrime(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(T().prime800.v, 30, g_primeEngine.primes));
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(T().prime800, 30, g_primeEngine.primes));
 }
 
 void OursRho(benchmark::State& state) {
@@ -80,7 +80,7 @@ void OursRho(benchmark::State& state) {
 
 void GmpRho(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Rho(out.v, T().rho100.v, 10000, 2, 2, 1);
+    for (auto _ : state) gmpref::Rho(out, T().rho100, 10000, 2, 2, 1);
 }
 
 void OursPm1(benchmark::State& state) {
@@ -91,7 +91,7 @@ void OursPm1(benchmark::State& state) {
 
 void GmpPm1(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Pm1(out.v, T().pm1100.v, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
+    for (auto _ : state) gmpref::Pm1(out, T().pm1100, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
 }
 
 // One curve: Ecm with a single trial draws its curve and walks the multiplier.
@@ -107,16 +107,16 @@ void OursEcmCurve(benchmark::State& state) {
 void GmpEcmCurve(benchmark::State& state) {
     const int bound = static_cast<int>(state.range(0));
     Mpz s, y0, y2, x0, x3, a, out;
-    mpz_sqrt(s.v, T().ecm150.v);
-    mpz_set_ui(y0.v, 123456789);
-    mpz_powm_ui(y0.v, y0.v, 20001, s.v);
-    mpz_mul(y2.v, y0.v, y0.v);
-    mpz_root(x0.v, y2.v, 3);
-    mpz_pow_ui(x3.v, x0.v, 3);
-    mpz_sub(a.v, y2.v, x3.v);
-    mpz_tdiv_q(a.v, a.v, x0.v);
+    mpz_sqrt(s, T().ecm150);
+    mpz_set_ui(y0, 123456789);
+    mpz_powm_ui(y0, y0, 20001, s);
+    mpz_mul(y2, y0, y0);
+    mpz_root(x0, y2, 3);
+    mpz_pow_ui(x3, x0, 3);
+    mpz_sub(a, y2, x3);
+    mpz_tdiv_q(a, a, x0);
     const std::string& multiplier = g_primeEngine.EcmMultiplier(bound);
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out.v, T().ecm150.v, a.v, x0.v, y0.v, multiplier));
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out, T().ecm150, a, x0, y0, multiplier));
 }
 
 BENCHMARK(OursPseudoPrime)->Unit(benchmark::kMillisecond);
