@@ -412,47 +412,16 @@ TEST(BigInt, EdgeRows) {
 // --- What the table cannot say ------------------------------------------------------
 
 TEST(BigInt, MillionCharacterTextsAndEveryByte) {
-    for (const auto& [text, radix] : std::vector<std::pair<std::string, unsigned>>{
-             {std::string(1000000, '0'), 10}, {"-" + std::string(1000000, '0') + "7", 10},
-             {std::string(1000000, '7'), 10}, {std::string(1000000, 'f'), 16},
-             {std::string(999999, '0') + "X", 10}, {std::string(479, '9') + std::string(1000000, 'Z'), 10}}) {
+    std::vector<std::string> texts = {std::string(1000000, '0'), "-" + std::string(1000000, '0') + "7",
+                                      std::string(1000000, 'f'), std::string(999999, '0') + "X",
+                                      std::string(479, '9') + std::string(1000000, 'Z')};
+    for (int byte = 1; byte < 256; ++byte) texts.push_back("1" + std::string(1, static_cast<char>(byte)) + "2");
+    for (const std::string& text : texts) {
         Args args;
         args.text = text;
-        args.k = radix;
-        EXPECT_TRUE(SameAsModel(*FindOp("parse"), args)) << text.substr(0, 20) << "... radix " << radix;
+        args.k = 16;
+        EXPECT_TRUE(SameAsModel(*FindOp("parse"), args)) << text.substr(0, 20);
     }
-    for (int byte = 1; byte < 256; ++byte) {
-        for (const std::string& text : {std::string(1, static_cast<char>(byte)), "1" + std::string(1, static_cast<char>(byte)) + "2"}) {
-            Args args;
-            args.text = text;
-            args.k = 16;
-            EXPECT_TRUE(SameAsModel(*FindOp("parse"), args)) << "byte " << byte;
-        }
-    }
-}
-
-TEST(BigInt, ObjectAndResultOfTheSettingOperations) {
-    // ModInverse, Permutations and Combinations set the object and return it;
-    // ++, --, the compound assignments return the new value (postfix the old).
-    BigInt x(99);
-    EXPECT_EQ(x.ModInverse(3, 7).ToInt(), 5);
-    EXPECT_EQ(x.ToInt(), 5);
-    EXPECT_EQ(x.Permutations(6, 3).ToInt(), 120);
-    EXPECT_EQ(x.ToInt(), 120);
-    EXPECT_EQ(x.Combinations(6, 3).ToInt(), 20);
-    EXPECT_EQ(x.ToInt(), 20);
-    EXPECT_EQ((x++).ToInt(), 20);
-    EXPECT_EQ((++x).ToInt(), 22);
-    EXPECT_EQ((x--).ToInt(), 22);
-    EXPECT_EQ((--x).ToInt(), 20);
-    EXPECT_EQ((x += 5).ToInt(), 25);
-    EXPECT_EQ((x -= 30).ToInt(), -5);
-    EXPECT_EQ((x *= -4).ToInt(), 20);
-    EXPECT_EQ((x /= 3).ToInt(), 6);
-    EXPECT_EQ((x %= 4).ToInt(), 2);
-    EXPECT_EQ((x <<= 4).ToInt(), 32);
-    EXPECT_EQ((x >>= 3).ToInt(), 4);
-    EXPECT_EQ((x = -7).ToInt(), -7);
 }
 
 TEST(BigInt, DivisionByZeroWritesItsLineBeforeItsBox) {
