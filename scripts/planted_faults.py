@@ -3,9 +3,9 @@
 which some test must catch.
 
     scripts/planted_faults.py list
-    scripts/planted_faults.py run [--build DIR] [--jobs N] [ID ...]
+    scripts/planted_faults.py run [--build DIR] [--tree SRC] [--jobs N] [ID ...]
 
-`run` works on a scratch copy of the working tree (never on the tree itself):
+`run` works on a scratch copy of the working tree, or of SRC (never on the tree itself):
 it copies the sources to DIR/src (default /tmp/kalvora-faults), configures a
 Release build with the GUI tests there, and for each fault replaces one line,
 rebuilds and runs ctest. A fault counts as caught when the build fails or a
@@ -91,7 +91,7 @@ FAULTS = [
     ("lucas-n-range", "dialogs", "m_dx.AddUInt(n.edit, &m_inputs.n, 0, 512);", "m_dx.AddUInt(n.edit, &m_inputs.n, 0, 513);"),
     ("progression-term-max", "dialogs", "constexpr int TERM_MAX = 32767;", "constexpr int TERM_MAX = 32768;"),
     # --- main window and keyboard filter -------------------------------------
-    ("press-disabled", "window", "if (button == nullptr || !button->isEnabled()) return;", "if (button == nullptr) return;"),
+    ("paste-upper", "window", "upper.setText(source->text().toUpper());", "upper.setText(source->text());"),
     ("menu-text", "window", "ﾒｲﾝ剰余の値をｺﾋﾟｰ(&R)", "ﾒｲﾝ剰余の値をｺﾋﾟｰ(&M)"),
     ("keypad-id", "window", "{\"nPr\", ID_NPR}", "{\"nPr\", ID_NCR}"),
     ("alt-passes", "window", "if (mods & Qt::AltModifier) return false;", ""),
@@ -148,11 +148,14 @@ def main():
         return 1 if bad else 0
 
     work = "/tmp/kalvora-faults"
+    tree = here
     jobs = "2"
     rest = args[1:]
     while rest and rest[0].startswith("--"):
         if rest[0] == "--build":
             work = rest[1]
+        elif rest[0] == "--tree":
+            tree = rest[1]
         elif rest[0] == "--jobs":
             jobs = rest[1]
         rest = rest[2:]
@@ -161,7 +164,7 @@ def main():
     build = os.path.join(work, "build")
     if os.path.isdir(src):
         shutil.rmtree(src)
-    shutil.copytree(here, src, ignore=shutil.ignore_patterns(".git", "build", "build-*"))
+    shutil.copytree(tree, src, ignore=shutil.ignore_patterns(".git", "build", "build-*"))
     env = "QT_QPA_PLATFORM=offscreen"
     r = sh(f"cmake -S {src} -B {build} -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVORA_BENCH=OFF && "
            f"cmake --build {build} -j{jobs}")

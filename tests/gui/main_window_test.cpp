@@ -69,7 +69,7 @@ protected:
     void SetRadix(int radix) { Ctl<QSpinBox>(dlg.get(), IDC_RADIX_SPIN)->setValue(radix); }
 
     /// Types `keys` at the focused widget: characters, or {Name} for Esc,
-    /// Enter, KpEnter, Back, Del, Tab, Space, F1..F10, and {Ctrl+x}.
+    /// Enter, KpEnter, Back, Del, Tab, Space, F1..F10, {Ctrl+x} and {Alt+x}.
     void Type(const std::string& keys) {
         static const std::map<std::string, Qt::Key> NAMED = {
             {"Esc", Qt::Key_Escape}, {"Enter", Qt::Key_Return}, {"KpEnter", Qt::Key_Enter}, {"Back", Qt::Key_Backspace},
@@ -85,9 +85,10 @@ protected:
             const size_t end = keys.find('}', i);
             const std::string name = keys.substr(i + 1, end - i - 1);
             i = end;
-            if (name.rfind("Ctrl+", 0) == 0) {
-                const char c = name[5];
-                QTest::keyClick(target, static_cast<Qt::Key>(c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : c), Qt::ControlModifier);
+            if (name.rfind("Ctrl+", 0) == 0 || name.rfind("Alt+", 0) == 0) {
+                const char c = name.back();
+                QTest::keyClick(target, static_cast<Qt::Key>(c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : c),
+                                name[0] == 'C' ? Qt::ControlModifier : Qt::AltModifier);
             } else {
                 QTest::keyClick(target, NAMED.at(name));
             }
@@ -160,7 +161,7 @@ TEST_F(MainWindow, KeyboardFilter) {
         {10, "12+5{Esc}", "0 0 0 \" \""}, {10, "5{F2}", "-5 0 0 \" \""}, {10, "5{F10}", "-5 0 0 \" \""},
         {10, "9{F5}{Esc}{F4}", "9 0 9 \" \""}, {10, "9{F5}4{F6}", "4 0 13 \" \""}, {10, "9{F5}{F3}", "9 0 0 \" \""},
         {10, "1x#?2", "12 0 0 \" \""},  {10, "1{Ctrl+2}{Ctrl+c}{Ctrl+a}{Ctrl++}", "1 0 0 \" \""},
-        {10, "1a", "1 0 0 \" \""},      {11, "1a", "1A 0 0 \" \""},    {2, "1021", "101 0 0 \" \""},
+        {10, "1a{Alt+7}", "1 0 0 \" \""}, {11, "1a", "1A 0 0 \" \""},    {2, "1021", "101 0 0 \" \""},
         {16, "fFa0", "FFA0 0 0 \" \""}, {16, "g", "0 0 0 \"GCD\""},
         {10, "12{Space}", "0 0 0 \" \""},  // Space presses the focused "C"
         {10, "{Esc}{Enter}{KpEnter}", "0 0 0 \" \""},  // and never close the window
