@@ -39,7 +39,8 @@ FAULTS = [
     ("parse-partial", "bigint", "x = x * static_cast<int>(radix);", ""),
     ("parse-sign", "bigint", "    x.sign = negative;\n    return 0;", "    x.sign = 0;\n    return 0;"),
     ("power-precheck", "bigint", "static_cast<long>(e.limbs[0]) * lm1 > 1615", "static_cast<long>(e.limbs[0]) * lm1 > 1616"),
-    ("powmod-fastpath", "bigint", "return BitLen(mm.w, mm.n) <= 807;", "return BitLen(mm.w, mm.n) <= 808;"),
+    # 808 bits would not show: the squares of residues below 2^808 still fit.
+    ("powmod-fastpath", "bigint", "return BitLen(mm.w, mm.n) <= 807;", "return BitLen(mm.w, mm.n) <= 809;"),
     ("modcached-fastpath", "bigint", "if (BitLen(mm.w, mm.n) <= 1577) {", "if (BitLen(mm.w, mm.n) <= 1600) {"),
     ("inverse-sign", "bigint", "if (negative != odd && cofn > 0) {", "if (negative == odd && cofn > 0) {"),
     ("factorial-bound", "bigint", "if (n >= 248) {", "if (n > 248) {"),
