@@ -5,4 +5,4 @@ cd "$(dirname "$0")"
 scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target kalvora
-exec build/calc/kalvora
+exec build/app/kalvora

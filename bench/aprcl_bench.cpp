@@ -26,11 +26,11 @@
 #include "prime/parallel.h"
 #include "prime/prime_search.h"
 #include "prime/run_state.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 struct Targets {
     Mpz p300, p480, p1600, random1600;
@@ -40,17 +40,17 @@ struct Targets {
         gmp_randseed_ui(rng, 480);
         auto prime = [&](mpz_t out, int digits) {
             Mpz low;
-            mpz_ui_pow_ui(low.v, 10, static_cast<unsigned long>(digits - 1));
-            mpz_urandomm(out, rng, low.v);
-            mpz_add(out, out, low.v);
+            mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(digits - 1));
+            mpz_urandomm(out, rng, low);
+            mpz_add(out, out, low);
             mpz_nextprime(out, out);
         };
-        prime(p300.v, 300);
-        prime(p480.v, 480);
-        mpz_urandomb(random1600.v, rng, 1600);
-        mpz_setbit(random1600.v, 1598);
-        mpz_clrbit(random1600.v, 1599);  // the next prime stays below 2^1600
-        mpz_nextprime(p1600.v, random1600.v);
+        prime(p300, 300);
+        prime(p480, 480);
+        mpz_urandomb(random1600, rng, 1600);
+        mpz_setbit(random1600, 1598);
+        mpz_clrbit(random1600, 1599);  // the next prime stays below 2^1600
+        mpz_nextprime(p1600, random1600);
         gmp_randclear(rng);
     }
 };
@@ -60,10 +60,10 @@ const Targets& T() {
     return targets;
 }
 
-const mpz_t& Prime(int digits) { return digits == 300 ? T().p300.v : T().p480.v; }
+mpz_srcptr Prime(int digits) { return digits == 300 ? T().p300 : T().p480; }
 
 void OursProof(benchmark::State& state) {
-    const BigInt p = gmpref::FromMpz(Prime(static_cast<int>(state.range(0))));
+    const BigInt p = gmp::ToBig(Prime(static_cast<int>(state.range(0))));
     const int threads = static_cast<int>(state.range(1));
     const std::atomic<int> active{RUN_ACTIVE};
     for (auto _ : state) {
@@ -75,79 +75,79 @@ void OursProof(benchmark::State& state) {
 // strong Lucas test with Selfridge's parameters).
 bool GmpBpsw(const mpz_t n) {
     Mpz d, x, nm1, two;
-    mpz_sub_ui(nm1.v, n, 1);
-    const mp_bitcnt_t s = mpz_scan1(nm1.v, 0);
-    mpz_tdiv_q_2exp(d.v, nm1.v, s);
-    mpz_set_ui(two.v, 2);
-    mpz_powm(x.v, two.v, d.v, n);
-    bool pass = mpz_cmp_ui(x.v, 1) == 0 || mpz_cmp(x.v, nm1.v) == 0;
+    mpz_sub_ui(nm1, n, 1);
+    const mp_bitcnt_t s = mpz_scan1(nm1, 0);
+    mpz_tdiv_q_2exp(d, nm1, s);
+    mpz_set_ui(two, 2);
+    mpz_powm(x, two, d, n);
+    bool pass = mpz_cmp_ui(x, 1) == 0 || mpz_cmp(x, nm1) == 0;
     for (mp_bitcnt_t r = 1; r < s && !pass; ++r) {
-        mpz_powm_ui(x.v, x.v, 2, n);
-        pass = mpz_cmp(x.v, nm1.v) == 0;
+        mpz_powm_ui(x, x, 2, n);
+        pass = mpz_cmp(x, nm1) == 0;
     }
     if (!pass) return false;
     long D = 5;
     Mpz dz;
     for (;;) {
-        mpz_set_si(dz.v, D);
-        if (mpz_jacobi(dz.v, n) == -1) break;
+        mpz_set_si(dz, D);
+        if (mpz_jacobi(dz, n) == -1) break;
         D = D > 0 ? -(D + 2) : -D + 2;
     }
     const long Q = (1 - D) / 4;
     Mpz np1, U, V, Qk, t, qz;
-    mpz_add_ui(np1.v, n, 1);
-    const mp_bitcnt_t sl = mpz_scan1(np1.v, 0);
-    mpz_tdiv_q_2exp(d.v, np1.v, sl);
-    mpz_set_si(qz.v, Q);
-    mpz_set_ui(U.v, 1);
-    mpz_set_ui(V.v, 1);
-    mpz_set(Qk.v, qz.v);
+    mpz_add_ui(np1, n, 1);
+    const mp_bitcnt_t sl = mpz_scan1(np1, 0);
+    mpz_tdiv_q_2exp(d, np1, sl);
+    mpz_set_si(qz, Q);
+    mpz_set_ui(U, 1);
+    mpz_set_ui(V, 1);
+    mpz_set(Qk, qz);
     auto half = [&](mpz_t v) {
         if (mpz_odd_p(v)) mpz_add(v, v, n);
         mpz_tdiv_q_2exp(v, v, 1);
     };
-    for (long bit = static_cast<long>(mpz_sizeinbase(d.v, 2)) - 2; bit >= 0; --bit) {
-        mpz_mul(U.v, U.v, V.v);
-        mpz_mod(U.v, U.v, n);
-        mpz_mul(V.v, V.v, V.v);
-        mpz_submul_ui(V.v, Qk.v, 2);
-        mpz_mod(V.v, V.v, n);
-        mpz_mul(Qk.v, Qk.v, Qk.v);
-        mpz_mod(Qk.v, Qk.v, n);
-        if (mpz_tstbit(d.v, static_cast<mp_bitcnt_t>(bit))) {
-            mpz_mul_si(t.v, U.v, D);
-            mpz_add(U.v, U.v, V.v);
-            half(U.v);
-            mpz_add(V.v, V.v, t.v);
-            mpz_mod(V.v, V.v, n);
-            half(V.v);
-            mpz_mul(Qk.v, Qk.v, qz.v);
-            mpz_mod(Qk.v, Qk.v, n);
+    for (long bit = static_cast<long>(mpz_sizeinbase(d, 2)) - 2; bit >= 0; --bit) {
+        mpz_mul(U, U, V);
+        mpz_mod(U, U, n);
+        mpz_mul(V, V, V);
+        mpz_submul_ui(V, Qk, 2);
+        mpz_mod(V, V, n);
+        mpz_mul(Qk, Qk, Qk);
+        mpz_mod(Qk, Qk, n);
+        if (mpz_tstbit(d, static_cast<mp_bitcnt_t>(bit))) {
+            mpz_mul_si(t, U, D);
+            mpz_add(U, U, V);
+            half(U);
+            mpz_add(V, V, t);
+            mpz_mod(V, V, n);
+            half(V);
+            mpz_mul(Qk, Qk, qz);
+            mpz_mod(Qk, Qk, n);
         }
     }
-    if (mpz_sgn(U.v) == 0 || mpz_sgn(V.v) == 0) return true;
+    if (mpz_sgn(U) == 0 || mpz_sgn(V) == 0) return true;
     for (mp_bitcnt_t r = 1; r < sl; ++r) {
-        mpz_mul(V.v, V.v, V.v);
-        mpz_submul_ui(V.v, Qk.v, 2);
-        mpz_mod(V.v, V.v, n);
-        if (mpz_sgn(V.v) == 0) return true;
-        mpz_mul(Qk.v, Qk.v, Qk.v);
-        mpz_mod(Qk.v, Qk.v, n);
+        mpz_mul(V, V, V);
+        mpz_submul_ui(V, Qk, 2);
+        mpz_mod(V, V, n);
+        if (mpz_sgn(V) == 0) return true;
+        mpz_mul(Qk, Qk, Qk);
+        mpz_mod(Qk, Qk, n);
     }
     return false;
 }
 
 void OursBpsw(benchmark::State& state) {
-    const BigInt p = gmpref::FromMpz(T().p1600.v);
+    const BigInt p = gmp::ToBig(T().p1600);
     for (auto _ : state) benchmark::DoNotOptimize(IsBpswProbablePrime(p));
 }
 
 void GmpBpswRow(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(GmpBpsw(T().p1600.v));
+    for (auto _ : state) benchmark::DoNotOptimize(GmpBpsw(T().p1600));
 }
 
 void OursNextPrime(benchmark::State& state) {
-    const BigInt n = gmpref::FromMpz(T().random1600.v);
+    const BigInt n = gmp::ToBig(T().random1600);
     const std::atomic<int> active{RUN_ACTIVE};
     for (auto _ : state) {
         if (NextPrime(n, active, nullptr).status != PrimeSearch::FOUND) state.SkipWithError("no prime found");
@@ -156,7 +156,7 @@ void OursNextPrime(benchmark::State& state) {
 
 void GmpNextPrime(benchmark::State& state) {
     Mpz r;
-    for (auto _ : state) mpz_nextprime(r.v, T().random1600.v);
+    for (auto _ : state) mpz_nextprime(r, T().random1600);
 }
 
 BENCHMARK(OursProof)->Args({300, 1})->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -191,7 +191,7 @@ double PariSeconds(const mpz_t p) {
     FILE* f = std::fopen(script.c_str(), "w");
     if (f == nullptr) return -1;
     std::fprintf(f, "p = %s;\nt0 = getabstime(); r = isprime(p, 2); t1 = getabstime();\nprint(r, \" \", t1 - t0);\n",
-                 gmpref::Decimal(p).c_str());
+                 gmp::Text(p).c_str());
     std::fclose(f);
     FILE* pipe = popen(("gp -q -f --default parisize=64000000 " + script + " < /dev/null 2>/dev/null").c_str(), "r");
     int proven = 0;

@@ -18,6 +18,7 @@
 
 #include "bench/cpu_time_reporter.h"
 #include "bigint/bigint.h"
+#include "tests/support/gmp.h"
 
 namespace {
 
@@ -47,14 +48,7 @@ Operands& Source() {
     return s;
 }
 
-BigInt ToBig(const mpz_t v) {
-    BigInt r;
-    size_t count = 0;
-    mpz_export(r.limbs, &count, -1, sizeof(uint16_t), 0, 0, v);
-    r.top = static_cast<int8_t>(count == 0 ? 0 : count - 1);
-    r.sign = mpz_sgn(v) < 0 ? 1 : 0;
-    return r;
-}
+using gmp::ToBig;
 
 /// kPool values of one shape, as GMP integers and as BigInts.
 struct Pool {
@@ -124,13 +118,7 @@ void Cycle(benchmark::State& s, Body body) {
 }
 
 /// A GMP result variable for the loops.
-struct Result {
-    mpz_t v;
-    Result() { mpz_init(v); }
-    ~Result() { mpz_clear(v); }
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-};
+using Result = gmp::Mpz;
 
 template <class Op>
 void Ours(benchmark::State& s, Op op) {
@@ -144,8 +132,8 @@ template <class Op>
 void Gmp(benchmark::State& s, Op op) {
     Result r;
     Cycle(s, [&](int i) {
-        op(r.v, i);
-        benchmark::DoNotOptimize(r.v);
+        op(r, i);
+        benchmark::DoNotOptimize(r);
     });
 }
 
@@ -171,9 +159,9 @@ void DivModOurs(benchmark::State& s) {
 void DivModGmp(benchmark::State& s) {
     Result q, r;
     Cycle(s, [&](int i) {
-        mpz_tdiv_qr(q.v, r.v, P1600().g[i], P800a().g[i]);
-        benchmark::DoNotOptimize(q.v);
-        benchmark::DoNotOptimize(r.v);
+        mpz_tdiv_qr(q, r, P1600().g[i], P800a().g[i]);
+        benchmark::DoNotOptimize(q);
+        benchmark::DoNotOptimize(r);
     });
 }
 
@@ -195,13 +183,13 @@ std::vector<std::string>& DecimalTexts() {
     static std::vector<std::string> texts = [] {
         std::vector<std::string> t;
         Result v, lo;
-        mpz_ui_pow_ui(lo.v, 10, 479);
+        mpz_ui_pow_ui(lo, 10, 479);
         for (int i = 0; i < kPool; ++i) {
-            Source().Random(v.v, 1590);
-            mpz_mod(v.v, v.v, lo.v);
-            mpz_add(v.v, v.v, lo.v);  // exactly 480 digits, below 2^1600
+            Source().Random(v, 1590);
+            mpz_mod(v, v, lo);
+            mpz_add(v, v, lo);  // exactly 480 digits, below 2^1600
             std::string s(490, '\0');
-            mpz_get_str(s.data(), 10, v.v);
+            mpz_get_str(s.data(), 10, v);
             s.resize(strlen(s.c_str()));
             t.push_back(s);
         }

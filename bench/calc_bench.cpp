@@ -15,6 +15,7 @@
 
 #include "bench/cpu_time_reporter.h"
 #include "calc/calc_engine.h"
+#include "tests/support/gmp.h"
 
 namespace {
 
@@ -53,11 +54,7 @@ struct Operands {
     ~Operands() { mpz_clears(za, zb, nullptr); }
     Operands(const Operands&) = delete;
     Operands& operator=(const Operands&) = delete;
-    static std::string Text(const mpz_t v, int radix) {
-        std::vector<char> buffer(mpz_sizeinbase(v, radix) + 2);
-        mpz_get_str(buffer.data(), -radix, v);  // upper-case digits, as the displays show
-        return buffer.data();
-    }
+    static std::string Text(mpz_srcptr v, int radix) { return gmp::Text(v, radix); }  // upper case, as the displays show
 };
 
 // One round of the script, 20 keys; the script repeats it 50 times.

@@ -31,11 +31,11 @@
 
 #include "prime/ecm_engine.h"
 #include "prime/run_state.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 const std::atomic<int> ACTIVE{RUN_ACTIVE};
 
@@ -49,18 +49,18 @@ struct Targets {
         gmp_randseed_ui(rng, 2026);
         auto prime = [&](mpz_t out, int digits) {
             Mpz low;
-            mpz_ui_pow_ui(low.v, 10, static_cast<unsigned long>(digits - 1));
-            mpz_urandomm(out, rng, low.v);
-            mpz_add(out, out, low.v);
+            mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(digits - 1));
+            mpz_urandomm(out, rng, low);
+            mpz_add(out, out, low);
             mpz_nextprime(out, out);
         };
-        prime(prime150.v, 150);
-        prime(prime480.v, 480);
+        prime(prime150, 150);
+        prime(prime480, 480);
         for (int i = 0; i < P20_TARGETS; ++i) {
-            prime(p20[i].v, 20);
+            prime(p20[i], 20);
             Mpz p130;
-            prime(p130.v, 130);
-            mpz_mul(c150[i].v, p20[i].v, p130.v);
+            prime(p130, 130);
+            mpz_mul(c150[i], p20[i], p130);
         }
         gmp_randclear(rng);
     }
@@ -113,7 +113,7 @@ GmpEcmRun RunGmpEcm(const mpz_t number, const std::string& options) {
     char path[] = "/tmp/kalvora_ecm_bench_XXXXXX";
     const int fd = mkstemp(path);
     if (fd < 0) return run;
-    const std::string text = gmpref::Decimal(number) + "\n";
+    const std::string text = gmp::Text(number) + "\n";
     if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) run.curves = -1;
     close(fd);
     const std::string command = "ecm " + options + " < " + path + " 2>&1";
@@ -159,7 +159,7 @@ double OursRun(const BigInt& n, uint64_t b2, int curves) {
 
 // Ours: stage 1 alone (B2 = B1), then both stages; per curve.
 void OursStages(benchmark::State& state, const std::string& name, const mpz_t target, int curves) {
-    const BigInt n = gmpref::FromMpz(target);
+    const BigInt n = gmp::ToBig(target);
     for (auto _ : state) {
         const double stage1 = OursRun(n, 50000, curves) / curves;
         const double stage2 = OursRun(n, 0, curves) / curves - stage1;
@@ -201,7 +201,7 @@ void OursP20(benchmark::State& state, int threads) {
         const int seeds = Seeds();
         for (int seed = 1; seed <= seeds; ++seed) {
             const int target = seed % Targets::P20_TARGETS;
-            const BigInt n = gmpref::FromMpz(T().c150[target].v);
+            const BigInt n = gmp::ToBig(T().c150[target]);
             EcmParams params;
             params.b1 = 11000;
             params.curves = 100000;
@@ -213,7 +213,7 @@ void OursP20(benchmark::State& state, int threads) {
             wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
             cpu += CpuSeconds() - t0;
             Mpz f(r.factor);
-            if (gmpref::Decimal(f.v) != gmpref::Decimal(T().p20[target].v)) {
+            if (gmp::Text(f) != gmp::Text(T().p20[target])) {
                 state.SkipWithError("the 20-digit factor was not found");
                 return;
             }
@@ -244,7 +244,7 @@ void GmpEcmP20(benchmark::State& state) {
             // GMP-ECM draws its own sigmas; every run is a new draw.
             const int target =
                 (seed + 1) % Targets::P20_TARGETS;  // the numbers of our seeds 1, 2, ...
-            const GmpEcmRun run = RunGmpEcm(T().c150[target].v, "-c 100000 11000");
+            const GmpEcmRun run = RunGmpEcm(T().c150[target], "-c 100000 11000");
             if (!run.found) {
                 state.SkipWithError("ecm did not find the factor");
                 return;
@@ -264,14 +264,14 @@ void GmpEcmP20(benchmark::State& state) {
 void Register() {
     struct StageRow {
         const char* name;
-        const mpz_t* target;
+        const gmp::Mpz* target;
         int curves;
     };
-    const StageRow rows[] = {{"150 digits", &T().prime150.v, 4},
-                             {"480 digits", &T().prime480.v, 2}};
+    const StageRow rows[] = {{"150 digits", &T().prime150, 4},
+                             {"480 digits", &T().prime480, 2}};
     for (const StageRow& r : rows) {
         const std::string name = r.name;
-        const mpz_t* target = r.target;
+        const gmp::Mpz* target = r.target;
         const int curves = r.curves;
         benchmark::RegisterBenchmark(
             ("Ours/" + name).c_str(),

@@ -17,11 +17,11 @@
 
 #include "bench/cpu_time_reporter.h"
 #include "prime/prime_engine.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 // The targets, fixed by a seeded generator.
 struct Targets {
@@ -37,17 +37,17 @@ struct Targets {
                 mpz_nextprime(p, p);
             } while (mpz_sizeinbase(p, 2) != bits);
         };
-        prime(prime800.v, 800);
-        prime(prime1600.v, 1600);
+        prime(prime800, 800);
+        prime(prime1600, 1600);
         // Two 600-bit primes: no small factor for rho, no smooth p - 1 for p-1.
         Mpz p, q;
-        for (mpz_t* target : {&rho1200.v, &pm11200.v}) {
-            prime(p.v, 600);
-            prime(q.v, 600);
-            mpz_mul(*target, p.v, q.v);
+        for (Mpz* target : {&rho1200, &pm11200}) {
+            prime(p, 600);
+            prime(q, 600);
+            mpz_mul(*target, p, q);
         }
         // A prime: the curve is walked to its end.
-        prime(ecm1200.v, 1200);
+        prime(ecm1200, 1200);
         gmp_randclear(rng);
     }
 };
@@ -68,7 +68,7 @@ void OursPseudoPrime(benchmark::State& state, const Mpz& n) {
 }
 
 void GmpPseudoPrime(benchmark::State& state, const Mpz& n) {
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(n.v, 30, g_primeEngine.primes));
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::IsPseudoPrime(n, 30, g_primeEngine.primes));
 }
 
 void OursRho(benchmark::State& state) {
@@ -78,7 +78,7 @@ void OursRho(benchmark::State& state) {
 
 void GmpRho(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Rho(out.v, T().rho1200.v, 100000, 2, 2, 1);
+    for (auto _ : state) gmpref::Rho(out, T().rho1200, 100000, 2, 2, 1);
 }
 
 void OursPm1(benchmark::State& state) {
@@ -88,7 +88,7 @@ void OursPm1(benchmark::State& state) {
 
 void GmpPm1(benchmark::State& state) {
     Mpz out;
-    for (auto _ : state) gmpref::Pm1(out.v, T().pm11200.v, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
+    for (auto _ : state) gmpref::Pm1(out, T().pm11200, 16, 1, 1048576, g_primeEngine.primes, PRIME_COUNT);
 }
 
 // One curve: Ecm with a single trial draws its curve and walks the multiplier.
@@ -101,16 +101,16 @@ void OursEcmCurve(benchmark::State& state) {
 // square root of N, x0 the cube root of y0^2, a and b from them).
 void GmpEcmCurve(benchmark::State& state) {
     Mpz s, y0, y2, x0, x3, a, out;
-    mpz_sqrt(s.v, T().ecm1200.v);
-    mpz_set_ui(y0.v, 123456789);
-    mpz_powm_ui(y0.v, y0.v, 20001, s.v);
-    mpz_mul(y2.v, y0.v, y0.v);
-    mpz_root(x0.v, y2.v, 3);
-    mpz_pow_ui(x3.v, x0.v, 3);
-    mpz_sub(a.v, y2.v, x3.v);
-    mpz_tdiv_q(a.v, a.v, x0.v);
+    mpz_sqrt(s, T().ecm1200);
+    mpz_set_ui(y0, 123456789);
+    mpz_powm_ui(y0, y0, 20001, s);
+    mpz_mul(y2, y0, y0);
+    mpz_root(x0, y2, 3);
+    mpz_pow_ui(x3, x0, 3);
+    mpz_sub(a, y2, x3);
+    mpz_tdiv_q(a, a, x0);
     const std::string& multiplier = g_primeEngine.EcmMultiplier(10000);
-    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out.v, T().ecm1200.v, a.v, x0.v, y0.v, multiplier));
+    for (auto _ : state) benchmark::DoNotOptimize(gmpref::EcmCurve(out, T().ecm1200, a, x0, y0, multiplier));
 }
 
 BENCHMARK_CAPTURE(OursPseudoPrime, 800, T().prime800)->Unit(benchmark::kMillisecond);

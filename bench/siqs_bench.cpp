@@ -28,11 +28,11 @@
 #include <string>
 
 #include "prime/siqs.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 /// A balanced semiprime of `digits` digits from a seeded generator.
 std::string Semiprime(int digits) {
@@ -42,16 +42,16 @@ std::string Semiprime(int digits) {
     Mpz p, q, n, low;
     do {
         for (auto [x, d] : {std::pair{&p, digits / 2}, std::pair{&q, digits - digits / 2}}) {
-            mpz_ui_pow_ui(low.v, 10, static_cast<unsigned long>(d - 1));
-            mpz_urandomm(x->v, rng, low.v);
-            mpz_mul_ui(x->v, x->v, 9);
-            mpz_add(x->v, x->v, low.v);
-            mpz_nextprime(x->v, x->v);
+            mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(d - 1));
+            mpz_urandomm(*x, rng, low);
+            mpz_mul_ui(*x, *x, 9);
+            mpz_add(*x, *x, low);
+            mpz_nextprime(*x, *x);
         }
-        mpz_mul(n.v, p.v, q.v);
-    } while (mpz_sizeinbase(n.v, 10) != static_cast<size_t>(digits) || mpz_cmp(p.v, q.v) == 0);
+        mpz_mul(n, p, q);
+    } while (mpz_sizeinbase(n, 10) != static_cast<size_t>(digits) || mpz_cmp(p, q) == 0);
     gmp_randclear(rng);
-    char* text = mpz_get_str(nullptr, 10, n.v);
+    char* text = mpz_get_str(nullptr, 10, n);
     std::string s = text;
     void (*freeFunction)(void*, size_t);
     mp_get_memory_functions(nullptr, nullptr, &freeFunction);

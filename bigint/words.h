@@ -1,8 +1,13 @@
 #pragma once
-// Word-level kernels behind BigInt. A magnitude is a little-endian array of
-// 64-bit words with an explicit length; "normalised" means the length has no
-// leading zero words (zero has length 0). Every routine works only on the
-// words in use, never allocates and never throws.
+// Word-level kernels behind BigInt, in namespace kw ("kernel words"): BigInt
+// stores 101 limbs of 16 bits, but every operation loads the limbs in use
+// into 64-bit words (bigint_words.h), computes there with these kernels
+// (word_algorithms.h, montgomery.h on top) and stores the result once.
+//
+// A magnitude is a little-endian array of 64-bit words with an explicit
+// length; "normalised" means the length has no leading zero words (zero has
+// length 0). Every routine works only on the words in use, never allocates
+// and never throws.
 
 #include <bit>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "calc/calc_dlg.h"
+#include "widgets/dialog_support.h"
 
 namespace {
 constexpr const char* TXT_CAPTION = "Kalvoraのﾊﾞｰｼﾞｮﾝ情報";
@@ -26,7 +26,7 @@ QLabel* IconLabel(const QString& path, int id, QWidget* parent) {
     QPixmap pixmap = QIcon(path).pixmap(QSize(side, side), ratio);
     label->setPixmap(pixmap);
     label->setFixedSize(side, side);
-    label->setProperty(CONTROL_ID_PROPERTY, id);
+    SetControlId(label, id);
     return label;
 }
 }  // namespace
@@ -40,7 +40,7 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
     auto* origin = new QLabel(QString::fromUtf8(TXT_ORIGIN), this);
     origin->setTextFormat(Qt::PlainText);
     auto* ok = new QPushButton(QString::fromUtf8(TXT_OK), this);
-    ok->setProperty(CONTROL_ID_PROPERTY, IDOK);
+    SetControlId(ok, IDOK);
     ok->setDefault(true);
     ok->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

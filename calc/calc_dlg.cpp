@@ -21,7 +21,6 @@
 #include <algorithm>
 
 #include "calc/about_dlg.h"
-#include "calc/calc_app.h"
 #include "calc/help_window.h"
 #include "calc/modulus_dlg.h"
 #include "calc/qt_message_box.h"
@@ -92,23 +91,31 @@ QString Utf8(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Dialog units of the window's font: a quarter of the average character
-// width across, an eighth of the line height down.
-struct DialogUnits {
-    double x;
-    double y;
-    explicit DialogUnits(const QFont& font) {
+}  // namespace
+
+// Dialog units of the window's font (a quarter of the average character
+// width across, an eighth of the line height down) and the sizes of the
+// layout's parts in pixels.
+struct CalcDlg::LayoutMetrics {
+    double x = 0;
+    double y = 0;
+    int keyWidth = 0;
+    int keyHeight = 0;
+    int gap = 0;
+    int halfHeight = 0;     ///< a side button beside a display
+    int displayHeight = 0;  ///< a display: two side buttons and the space between them
+
+    explicit LayoutMetrics(const QFont& font) {
         QFontMetricsF fm(font);
-        x = fm.horizontalAdvance(
-                QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-            52.0 / 4.0;
+        x = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0 / 4.0;
         y = fm.height() / 8.0;
+        keyWidth = X(20);
+        keyHeight = Y(15);
+        gap = X(2);
     }
     int X(double units) const { return static_cast<int>(units * x + 0.5); }
     int Y(double units) const { return static_cast<int>(units * y + 0.5); }
 };
-
-}  // namespace
 
 // --- DisplayEdit ----------------------------------------------------------------
 
@@ -164,7 +171,10 @@ void DisplayEdit::insertFromMimeData(const QMimeData* source) {
 
 // --- CalcDlg ----------------------------------------------------------------------
 
-CalcDlg::CalcDlg(QWidget* parent) : QDialog(parent), m_engine(this) {
+CalcDlg::CalcDlg(QWidget* parent)
+    : QDialog(parent),
+      m_engine(this),
+      m_keyboard(this, [this] { return m_engine.m_radix; }, [this](int id) { PressButton(id); }) {
     setWindowTitle(Utf8(TXT_CAPTION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -175,13 +185,12 @@ CalcDlg::CalcDlg(QWidget* parent) : QDialog(parent), m_engine(this) {
 }
 
 CalcDlg::~CalcDlg() {
-    if (CalcApp* app = CalcApp::Instance(); app != nullptr && app->MainWindow() == this)
-        app->SetMainWindow(nullptr);
+    if (KeyboardFilter::Installed() == &m_keyboard) KeyboardFilter::Install(nullptr);
     m_engine.SetView(nullptr);
 }
 
 void CalcDlg::Register(QWidget* widget, int id) {
-    widget->setProperty(CONTROL_ID_PROPERTY, id);
+    SetControlId(widget, id);
     m_controls[id] = widget;
 }
 
@@ -204,13 +213,31 @@ QAbstractButton* CalcDlg::MakeButton(const char* text, int id) {
 }
 
 void CalcDlg::BuildLayout() {
-    const DialogUnits du(font());
-    const int keyWidth = du.X(20);
-    const int keyHeight = du.Y(15);
-    const int gap = du.X(2);
+    LayoutMetrics m(font());
+    BuildFocusHolder();
+    BuildDisplays(m);
+    QWidget* mainGroup = BuildMainGroup(m);
+    QWidget* memoryGroup = BuildMemoryGroup(m);
 
-    // The focus holder: an edit the user never sees, so keys typed while
-    // it has the focus still pass the keyboard filter.
+    auto* middleRow = new QHBoxLayout;
+    middleRow->setSpacing(m.X(4));
+    middleRow->addWidget(BuildRadixGroup(m), 1);
+    middleRow->addWidget(BuildModularGroup(m), 0);
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(m.X(6), m.Y(3), m.X(6), m.Y(6));
+    top->setSpacing(m.Y(3));
+    top->addWidget(mainGroup);
+    top->addWidget(memoryGroup);
+    top->addLayout(middleRow);
+    top->addSpacing(m.Y(2));
+    top->addLayout(BuildKeypad(m));
+    top->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CalcDlg::BuildFocusHolder() {
+    // An edit the user never sees, so keys typed while it has the focus
+    // still pass the keyboard filter.
     m_focusHolder = new QLineEdit(this);
     m_focusHolder->setFocusPolicy(Qt::NoFocus);
     m_focusHolder->setReadOnly(true);
@@ -218,7 +245,9 @@ void CalcDlg::BuildLayout() {
     m_focusHolder->setGeometry(0, 0, 0, 0);
     m_focusHolder->setAttribute(Qt::WA_TransparentForMouseEvents);
     Register(m_focusHolder, IDC_FOCUS_HOLDER);
+}
 
+void CalcDlg::BuildDisplays(LayoutMetrics& m) {
     auto makeDisplay = [this](int id, bool readOnly) {
         auto* edit = new DisplayEdit(this);
         edit->setReadOnly(readOnly);
@@ -238,57 +267,63 @@ void CalcDlg::BuildLayout() {
     });
 
     // Each display is as tall as the two buttons beside it.
-    const int halfHeight = std::max(keyHeight - du.Y(2), m_valueEdit->height() / 2);
-    const int displayHeight = 2 * halfHeight + du.Y(1);
-    for (DisplayEdit* edit : {m_valueEdit, m_remainderEdit, m_memoryEdit})
-        edit->FitHeight(displayHeight);
-    auto makeSideButton = [&](const char* text, int id, int height) {
-        QAbstractButton* b = MakeButton(text, id);
-        b->setFixedSize(du.X(26), height);
-        return b;
-    };
+    m.halfHeight = std::max(m.keyHeight - m.Y(2), m_valueEdit->height() / 2);
+    m.displayHeight = 2 * m.halfHeight + m.Y(1);
+    for (DisplayEdit* edit : {m_valueEdit, m_remainderEdit, m_memoryEdit}) edit->FitHeight(m.displayHeight);
+}
 
+QAbstractButton* CalcDlg::MakeSideButton(const LayoutMetrics& m, const char* text, int id) {
+    QAbstractButton* b = MakeButton(text, id);
+    b->setFixedSize(m.X(26), m.halfHeight);
+    return b;
+}
+
+QWidget* CalcDlg::BuildMainGroup(const LayoutMetrics& m) {
     // "メイン": main display with Copy and Paste, remainder display with Copy.
-    auto* mainGroup = new QGroupBox(Utf8(TXT_GROUP_MAIN), this);
-    auto* mainGrid = new QGridLayout(mainGroup);
-    mainGrid->setContentsMargins(du.X(4), du.Y(2), du.X(4), du.Y(3));
-    mainGrid->setHorizontalSpacing(du.X(3));
-    mainGrid->setVerticalSpacing(du.Y(3));
-    mainGrid->addWidget(m_valueEdit, 0, 0, 1, 2);
+    auto* group = new QGroupBox(Utf8(TXT_GROUP_MAIN), this);
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(m.X(4), m.Y(2), m.X(4), m.Y(3));
+    grid->setHorizontalSpacing(m.X(3));
+    grid->setVerticalSpacing(m.Y(3));
+    grid->addWidget(m_valueEdit, 0, 0, 1, 2);
     auto* valueButtons = new QVBoxLayout;
-    valueButtons->setSpacing(displayHeight - 2 * halfHeight);
-    valueButtons->addWidget(makeSideButton(TXT_COPY, ID_COPY_VALUE, halfHeight));
-    valueButtons->addWidget(makeSideButton(TXT_PASTE, ID_PASTE_VALUE, halfHeight));
-    mainGrid->addLayout(valueButtons, 0, 2);
-    auto* remainderLabel = new QLabel(Utf8(TXT_REMAINDER), mainGroup);
-    mainGrid->addWidget(remainderLabel, 1, 0);
-    mainGrid->addWidget(m_remainderEdit, 1, 1);
-    mainGrid->addWidget(makeSideButton(TXT_COPY, ID_COPY_REMAINDER, halfHeight), 1, 2,
-                        Qt::AlignTop);
+    valueButtons->setSpacing(m.displayHeight - 2 * m.halfHeight);
+    valueButtons->addWidget(MakeSideButton(m, TXT_COPY, ID_COPY_VALUE));
+    valueButtons->addWidget(MakeSideButton(m, TXT_PASTE, ID_PASTE_VALUE));
+    grid->addLayout(valueButtons, 0, 2);
+    grid->addWidget(new QLabel(Utf8(TXT_REMAINDER), group), 1, 0);
+    grid->addWidget(m_remainderEdit, 1, 1);
+    grid->addWidget(MakeSideButton(m, TXT_COPY, ID_COPY_REMAINDER), 1, 2, Qt::AlignTop);
+    return group;
+}
 
+QWidget* CalcDlg::BuildMemoryGroup(const LayoutMetrics& m) {
     // "メモリ": memory display with Copy and Paste.
-    auto* memoryGroup = new QGroupBox(Utf8(TXT_GROUP_MEMORY), this);
-    auto* memoryGrid = new QGridLayout(memoryGroup);
-    memoryGrid->setContentsMargins(du.X(4), du.Y(2), du.X(4), du.Y(3));
-    memoryGrid->setHorizontalSpacing(du.X(3));
-    memoryGrid->addWidget(m_memoryEdit, 0, 0);
-    auto* memoryButtons = new QVBoxLayout;
-    memoryButtons->setSpacing(displayHeight - 2 * halfHeight);
-    memoryButtons->addWidget(makeSideButton(TXT_COPY, ID_COPY_MEMORY, halfHeight));
-    memoryButtons->addWidget(makeSideButton(TXT_PASTE, ID_PASTE_MEMORY, halfHeight));
-    memoryGrid->addLayout(memoryButtons, 0, 1);
+    auto* group = new QGroupBox(Utf8(TXT_GROUP_MEMORY), this);
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(m.X(4), m.Y(2), m.X(4), m.Y(3));
+    grid->setHorizontalSpacing(m.X(3));
+    grid->addWidget(m_memoryEdit, 0, 0);
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(m.displayHeight - 2 * m.halfHeight);
+    buttons->addWidget(MakeSideButton(m, TXT_COPY, ID_COPY_MEMORY));
+    buttons->addWidget(MakeSideButton(m, TXT_PASTE, ID_PASTE_MEMORY));
+    grid->addLayout(buttons, 0, 1);
+    return group;
+}
 
+QWidget* CalcDlg::BuildRadixGroup(const LayoutMetrics& m) {
     // "基数": radix edit with its up-down, then "進数".
-    auto* radixGroup = new QGroupBox(Utf8(TXT_GROUP_RADIX), this);
-    auto* radixRow = new QHBoxLayout(radixGroup);
-    radixRow->setContentsMargins(du.X(4), du.Y(2), du.X(4), du.Y(3));
-    radixRow->setSpacing(du.X(3));
-    m_radixSpin = new QSpinBox(radixGroup);
+    auto* group = new QGroupBox(Utf8(TXT_GROUP_RADIX), this);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(m.X(4), m.Y(2), m.X(4), m.Y(3));
+    row->setSpacing(m.X(3));
+    m_radixSpin = new QSpinBox(group);
     m_radixSpin->setRange(2, 16);
     m_radixSpin->setValue(10);
     m_radixSpin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_radixSpin->setFocusPolicy(Qt::NoFocus);
-    m_radixSpin->setFixedSize(du.X(30), keyHeight);
+    m_radixSpin->setFixedSize(m.X(30), m.keyHeight);
     m_radixSpin->setKeyboardTracking(false);
     Register(m_radixSpin, IDC_RADIX_SPIN);
     m_radixEdit = m_radixSpin->findChild<QLineEdit*>();
@@ -299,26 +334,31 @@ void CalcDlg::BuildLayout() {
     // The spin box writes its edit with the edit's signals blocked; its own
     // textChanged is the edit's change notification.
     connect(m_radixSpin, &QSpinBox::textChanged, this, &CalcDlg::OnRadixEdited);
-    radixRow->addWidget(m_radixSpin);
-    radixRow->addWidget(new QLabel(Utf8(TXT_RADIX_SUFFIX), radixGroup));
-    radixRow->addStretch(1);
+    row->addWidget(m_radixSpin);
+    row->addWidget(new QLabel(Utf8(TXT_RADIX_SUFFIX), group));
+    row->addStretch(1);
+    return group;
+}
 
+QWidget* CalcDlg::BuildModularGroup(const LayoutMetrics& m) {
     // "剰余系": X^Y modulo M, the inverse, the modulus dialog.
-    auto* modularGroup = new QGroupBox(Utf8(TXT_GROUP_MODULAR), this);
-    auto* modularRow = new QHBoxLayout(modularGroup);
-    modularRow->setContentsMargins(du.X(4), du.Y(2), du.X(4), du.Y(3));
-    modularRow->setSpacing(gap);
+    auto* group = new QGroupBox(Utf8(TXT_GROUP_MODULAR), this);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(m.X(4), m.Y(2), m.X(4), m.Y(3));
+    row->setSpacing(m.gap);
     for (auto [text, id] : {std::pair{"X^Y", int{ID_POWMOD}}, std::pair{"1/X", int{ID_INVERSE}},
                             std::pair{"法...", int{ID_MODULUS_DLG}}}) {
         QAbstractButton* b = MakeButton(text, id);
-        b->setFixedSize(keyWidth + du.X(4), keyHeight);
-        modularRow->addWidget(b);
+        b->setFixedSize(m.keyWidth + m.X(4), m.keyHeight);
+        row->addWidget(b);
     }
+    return group;
+}
 
-    // The keypad.
+QLayout* CalcDlg::BuildKeypad(const LayoutMetrics& m) {
     auto* keypad = new QGridLayout;
-    keypad->setHorizontalSpacing(gap);
-    keypad->setVerticalSpacing(du.Y(2));
+    keypad->setHorizontalSpacing(m.gap);
+    keypad->setVerticalSpacing(m.Y(2));
     for (int row = 0; row < KEYPAD_ROWS; ++row) {
         for (int col = 0; col < KEYPAD_COLUMNS; ++col) {
             const KeypadKey& key = KEYPAD[row][col];
@@ -328,7 +368,7 @@ void CalcDlg::BuildLayout() {
                 m_opEdit->setReadOnly(true);
                 m_opEdit->setMaxLength(OPERATOR_MAX_LENGTH);
                 m_opEdit->setFocusPolicy(Qt::NoFocus);
-                m_opEdit->setFixedSize(keyWidth, keyHeight);
+                m_opEdit->setFixedSize(m.keyWidth, m.keyHeight);
                 m_opEdit->setTextMargins(0, 0, 0, 0);
                 m_opEdit->installEventFilter(this);
                 Register(m_opEdit, IDC_OPERATOR);
@@ -337,27 +377,12 @@ void CalcDlg::BuildLayout() {
             }
             QAbstractButton* b = MakeButton(key.text, key.id);
             const int span = key.id == ID_EQUALS ? 2 : 1;
-            b->setFixedSize(keyWidth * span + gap * (span - 1), keyHeight);
+            b->setFixedSize(m.keyWidth * span + m.gap * (span - 1), m.keyHeight);
             keypad->addWidget(b, row, col, 1, span);
-            if (key.id >= ID_DIGIT_0 && key.id <= ID_DIGIT_F)
-                m_digitButtons[key.id - ID_DIGIT_0] = b;
+            if (key.id >= ID_DIGIT_0 && key.id <= ID_DIGIT_F) m_digitButtons[key.id - ID_DIGIT_0] = b;
         }
     }
-
-    auto* middleRow = new QHBoxLayout;
-    middleRow->setSpacing(du.X(4));
-    middleRow->addWidget(radixGroup, 1);
-    middleRow->addWidget(modularGroup, 0);
-
-    auto* top = new QVBoxLayout(this);
-    top->setContentsMargins(du.X(6), du.Y(3), du.X(6), du.Y(6));
-    top->setSpacing(du.Y(3));
-    top->addWidget(mainGroup);
-    top->addWidget(memoryGroup);
-    top->addLayout(middleRow);
-    top->addSpacing(du.Y(2));
-    top->addLayout(keypad);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    return keypad;
 }
 
 void CalcDlg::AddMenuItem(QMenu* menu, const char* text, int id) {
@@ -448,7 +473,7 @@ void CalcDlg::OnInitDialog() {
             m_engine.m_radix >= 2 && m_engine.m_radix <= 16 ? m_engine.m_radix : 10));
     }
     m_engine.OnInitDialog();
-    if (CalcApp* app = CalcApp::Instance()) app->SetMainWindow(this);
+    KeyboardFilter::Install(&m_keyboard);
     m_radixSpin->setRange(2, 16);
     m_radixSpin->setDisplayIntegerBase(10);
     if (QAbstractButton* c = Button(ID_C)) c->setFocus(Qt::OtherFocusReason);

@@ -12,6 +12,8 @@
 #include <map>
 
 #include "calc/calc_engine.h"
+#include "calc/keyboard_filter.h"
+#include "widgets/dialog_support.h"
 
 class QAbstractButton;
 class QLineEdit;
@@ -32,9 +34,6 @@ enum CalcWindowId {
     ID_APP_EXIT = 57665,
     ID_HELP = 57670,
 };
-
-/// Name of the dynamic property that holds a control's or a menu item's id.
-inline constexpr const char* CONTROL_ID_PROPERTY = "id";
 
 /// Display of the main window: one line with a horizontal scroll bar.
 /// Text pasted into it through its own edit menu arrives in upper case.
@@ -106,13 +105,24 @@ class CalcDlg : public QDialog, public CalcView {
     void OnValueEdited();
     void OnRadixEdited(const QString& text);
 
+    /// The window's layout, part by part, top to bottom.
+    struct LayoutMetrics;
     void BuildLayout();
+    void BuildFocusHolder();
+    void BuildDisplays(LayoutMetrics& m);
+    QWidget* BuildMainGroup(const LayoutMetrics& m);
+    QWidget* BuildMemoryGroup(const LayoutMetrics& m);
+    QWidget* BuildRadixGroup(const LayoutMetrics& m);
+    QWidget* BuildModularGroup(const LayoutMetrics& m);
+    QLayout* BuildKeypad(const LayoutMetrics& m);
+    QAbstractButton* MakeSideButton(const LayoutMetrics& m, const char* text, int id);
     void BuildMenuBar();
     void AddMenuItem(QMenu* menu, const char* text, int id);
     QAbstractButton* MakeButton(const char* text, int id);
     void Register(QWidget* widget, int id);
 
     CalcEngine m_engine;
+    KeyboardFilter m_keyboard;
     std::map<int, QWidget*> m_controls;
     QAbstractButton* m_digitButtons[16] = {};
     DisplayEdit* m_valueEdit = nullptr;

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "bigint/decimal_text.h"
 #include "bigint/message_box.h"
 
 namespace {
@@ -22,20 +23,6 @@ constexpr const char* MSG_BAD_CHARACTER = "不正な文字が入力されまし�
 constexpr const char* MSG_BAD_CLIPBOARD = "クリップボードの値が正しくありません";
 constexpr const char* MSG_MODULUS_TOO_LARGE = "値が大きすぎます";
 constexpr const char* MSG_MODULUS_BAD_CHARACTER = "不正な文字が含まれています";
-
-// Leading white space, an optional sign, decimal digits up to the first
-// non-digit; no digits gives 0. Saturates instead of overflowing.
-long long DecimalPrefix(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long n = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (n < LLONG_MAX / 20) n = n * 10 + (text[i] - '0');
-    }
-    return negative ? -n : n;
-}
 
 std::string DecimalText(BigInt value) {
     char buffer[BIGINT_TEXT_SIZE];
@@ -477,7 +464,7 @@ void CalcEngine::OnPasteMemory() {
 // --- Radix and main display -----------------------------------------------
 
 void CalcEngine::OnRadixTextChanged(const std::string& text) {
-    const long long n = DecimalPrefix(text);
+    const int n = ReadDecimalInt(text);
     if (n < 2 || n > 16) return;
     m_radix = static_cast<unsigned>(n);
     if (m_view) {

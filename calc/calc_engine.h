@@ -11,7 +11,8 @@
 #include <string>
 
 #include "bigint/bigint.h"
-#include "calc/tool_inputs.h"
+#include "console/prime_settings.h"
+#include "tools/tool_inputs.h"
 
 /// Operator codes. An infix code waits in m_pendingOp for its right operand;
 /// a unary code is stored there only while it is being evaluated.

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "calc/calc_dlg.h"
+#include "widgets/dialog_support.h"
 #include "calc/qt_message_box.h"
 
 namespace {
@@ -24,20 +24,20 @@ ModulusDlg::ModulusDlg(const ModulusDlgLogic& logic, QWidget* parent)
 
     m_edit = new QLineEdit(this);
     m_edit->setMaxLength(MODULUS_MAX_LENGTH);
-    m_edit->setProperty(CONTROL_ID_PROPERTY, int{IDC_MODULUS_EDIT});
+    SetControlId(m_edit, IDC_MODULUS_EDIT);
     m_edit->setMinimumWidth(m_edit->fontMetrics().averageCharWidth() * 40);
     m_edit->setText(QString::fromStdString(m_logic.m_enteredText));
     connect(m_edit, &QLineEdit::textChanged, this, &ModulusDlg::OnChangeEdit);
 
     m_ok = new QPushButton(QString::fromUtf8(TXT_OK), this);
-    m_ok->setProperty(CONTROL_ID_PROPERTY, IDOK);
+    SetControlId(m_ok, IDOK);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
 
     // The cancel button exists but is neither shown nor usable; Esc and the
     // close box cancel the dialog.
     m_cancel = new QPushButton(QString::fromUtf8(TXT_CANCEL), this);
-    m_cancel->setProperty(CONTROL_ID_PROPERTY, IDCANCEL);
+    SetControlId(m_cancel, IDCANCEL);
     m_cancel->setEnabled(false);
     m_cancel->hide();
 

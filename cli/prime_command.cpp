@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "bigint/message_box.h"
-#include "calc/tool_inputs.h"
+#include "console/prime_settings.h"
 #include "console/worker_control.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <string_view>
 
-#include "console/console_controls.h"
-#include "tools/decimal_text.h"
+#include "widgets/console_controls.h"
+#include "bigint/decimal_text.h"
 
 namespace {
 

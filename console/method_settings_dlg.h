@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "calc/tool_inputs.h"
-#include "tools/dialog_support.h"
+#include "console/prime_settings.h"
+#include "widgets/dialog_support.h"
 
 class QLayout;
 class QLineEdit;

@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 #include "bigint/message_box.h"
-#include "console/console_controls.h"
+#include "widgets/console_controls.h"
 #include "console/method_settings_dlg.h"
 #include "console/worker_control.h"
 
@@ -129,15 +129,33 @@ int PrimeDlg::Open(PrimeSettings& settings, QWidget* parent) {
 }
 
 void PrimeDlg::BuildControls() {
-    // Target.
+    QWidget* targetGroup = BuildTargetGroup();
+    QWidget* actionGroup = BuildActionGroup();
+    QLayout* primeRow = BuildPrimeButtons();
+    QLayout* runRow = BuildRunRow();
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setSpacing(5);
+    outer->addWidget(targetGroup);
+    outer->addWidget(actionGroup);
+    outer->addWidget(StaticText(WARNING));
+    outer->addLayout(primeRow);
+    outer->addWidget(m_lowerPriority);
+    outer->addLayout(runRow);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QWidget* PrimeDlg::BuildTargetGroup() {
     m_targetEdit = new QLineEdit;
     SetControlId(m_targetEdit, IDC_PRIME_TARGET);
     connect(m_targetEdit, &QLineEdit::textChanged, this, &PrimeDlg::OnChangeTarget);
-    auto* targetGroup = Group(GROUP_TARGET);
-    auto* targetLayout = new QVBoxLayout(targetGroup);
-    targetLayout->addWidget(m_targetEdit);
+    auto* group = Group(GROUP_TARGET);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(m_targetEdit);
+    return group;
+}
 
-    // Actions.
+QWidget* PrimeDlg::BuildActionGroup() {
     m_actionGroup = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
         m_actionRadio[i] = new QRadioButton(QString::fromUtf8(ACTION_TEXT[i]));
@@ -146,8 +164,33 @@ void PrimeDlg::BuildControls() {
         connect(m_actionRadio[i], &QRadioButton::clicked, this, [this, i] { OnSelectAction(i); });
     }
     m_actionRadio[1]->setEnabled(false);
+    QWidget* trialCountGroup = BuildTrialCountGroup();
+    QLayout* methodGrid = BuildMethodGrid();
 
-    // Trial count of the pseudo-prime test.
+    // Each action's radio, with its notes and controls indented below it.
+    auto* group = Group(GROUP_ACTION);
+    auto* layout = new QGridLayout(group);
+    layout->setColumnMinimumWidth(0, 16);
+    layout->setColumnStretch(1, 1);
+    layout->setVerticalSpacing(3);
+    int row = 0;
+    layout->addWidget(m_actionRadio[0], row++, 0, 1, 2);
+    layout->addWidget(StaticText(PSEUDO_NOTE), row++, 1);
+    layout->addWidget(trialCountGroup, row++, 1);
+    layout->addWidget(m_actionRadio[1], row++, 0, 1, 2);
+    for (const char* note : {PRIME_TEST_NOTE_1, PRIME_TEST_NOTE_2}) {
+        auto* label = StaticText(note);
+        label->setEnabled(false);
+        layout->addWidget(label, row++, 1);
+    }
+    layout->addWidget(m_actionRadio[2], row++, 0, 1, 2);
+    layout->addLayout(methodGrid, row++, 1);
+    layout->addWidget(m_trialDivFirst, row++, 1);
+    return group;
+}
+
+QWidget* PrimeDlg::BuildTrialCountGroup() {
+    // The trial count of the pseudo-prime test, its range and the hints.
     m_trialsEdit = new QLineEdit;
     SetControlId(m_trialsEdit, IDC_PRIME_TRIALS);
     m_trialsEdit->setFixedWidth(m_trialsEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
@@ -155,32 +198,35 @@ void PrimeDlg::BuildControls() {
     m_trialsSpin = new UpDownControl(m_trialsEdit, 20, 200);
     SetControlId(m_trialsSpin, IDC_PRIME_TRIALS_SPIN);
 
-    auto* settingsGroup = Group(GROUP_SETTINGS);
-    auto* settingsLayout = new QGridLayout(settingsGroup);
+    auto* group = Group(GROUP_SETTINGS);
+    auto* layout = new QGridLayout(group);
     auto* trialsRow = BuddyRow(m_trialsEdit, m_trialsSpin);
     trialsRow->addSpacing(6);
     trialsRow->addWidget(StaticText(PSEUDO_RANGE));
     trialsRow->addStretch(1);
-    settingsLayout->addLayout(trialsRow, 0, 0);
+    layout->addLayout(trialsRow, 0, 0);
     auto* hints = new QVBoxLayout;
     hints->setSpacing(0);
     hints->addWidget(StaticText(PSEUDO_HINT_1));
     hints->addWidget(StaticText(PSEUDO_HINT_2));
     hints->addWidget(StaticText(PSEUDO_HINT_3));
-    settingsLayout->addLayout(hints, 0, 1);
-    settingsLayout->setColumnStretch(0, 1);
+    layout->addLayout(hints, 0, 1);
+    layout->setColumnStretch(0, 1);
+    return group;
+}
 
-    // Methods.
+QLayout* PrimeDlg::BuildMethodGrid() {
+    // The methods with their settings buttons, and the trial-division option.
     m_methodGroup = new QButtonGroup(this);
-    auto* methodGrid = new QGridLayout;
-    methodGrid->setVerticalSpacing(0);
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(0);
     for (int m = 0; m < PRIME_METHOD_COUNT; ++m) {
         m_methodRadio[m] = new QRadioButton(QString::fromUtf8(METHOD_TEXT[m]));
         SetControlId(m_methodRadio[m], METHOD_ID[m]);
         m_methodRadio[m]->setEnabled(false);
         m_methodGroup->addButton(m_methodRadio[m], m);
         connect(m_methodRadio[m], &QRadioButton::clicked, this, [this, m] { OnSelectMethod(m); });
-        methodGrid->addWidget(m_methodRadio[m], m, 0);
+        grid->addWidget(m_methodRadio[m], m, 0);
         if (m < 6) {
             m_settingsButton[m] = Button(SETTINGS_BUTTON, SETTINGS_ID[m]);
             m_settingsButton[m]->setEnabled(false);
@@ -189,36 +235,20 @@ void PrimeDlg::BuildControls() {
             if (m < 4) {
                 connect(m_settingsButton[m], &QPushButton::clicked, this, [this, m] { OpenMethodSettings(m); });
             }
-            methodGrid->addWidget(m_settingsButton[m], m, 1);
+            grid->addWidget(m_settingsButton[m], m, 1);
         }
     }
     auto* toNfs = StaticText(TO_NFS);
     toNfs->setEnabled(false);
-    methodGrid->addWidget(toNfs, 6, 1);
-    methodGrid->setColumnStretch(0, 1);
+    grid->addWidget(toNfs, 6, 1);
+    grid->setColumnStretch(0, 1);
     m_trialDivFirst = new QCheckBox(QString::fromUtf8(TRIAL_DIV_FIRST));
     SetControlId(m_trialDivFirst, IDC_TRIAL_DIVISION_FIRST);
     m_trialDivFirst->setEnabled(false);
+    return grid;
+}
 
-    auto* actionGroup = Group(GROUP_ACTION);
-    auto* actionLayout = new QGridLayout(actionGroup);
-    actionLayout->setColumnMinimumWidth(0, 16);
-    actionLayout->setColumnStretch(1, 1);
-    actionLayout->setVerticalSpacing(3);
-    int row = 0;
-    actionLayout->addWidget(m_actionRadio[0], row++, 0, 1, 2);
-    actionLayout->addWidget(StaticText(PSEUDO_NOTE), row++, 1);
-    actionLayout->addWidget(settingsGroup, row++, 1);
-    actionLayout->addWidget(m_actionRadio[1], row++, 0, 1, 2);
-    for (const char* note : {PRIME_TEST_NOTE_1, PRIME_TEST_NOTE_2}) {
-        auto* label = StaticText(note);
-        label->setEnabled(false);
-        actionLayout->addWidget(label, row++, 1);
-    }
-    actionLayout->addWidget(m_actionRadio[2], row++, 0, 1, 2);
-    actionLayout->addLayout(methodGrid, row++, 1);
-    actionLayout->addWidget(m_trialDivFirst, row++, 1);
-
+QLayout* PrimeDlg::BuildPrimeButtons() {
     // Next and previous prime: never enabled.
     m_nextPrime = Button(NEXT_PRIME, IDC_NEXT_PRIME);
     m_nextPrime->setEnabled(false);
@@ -228,11 +258,14 @@ void PrimeDlg::BuildControls() {
     (new QVBoxLayout(nextGroup))->addWidget(m_nextPrime);
     auto* previousGroup = Group(PREVIOUS_PRIME);
     (new QVBoxLayout(previousGroup))->addWidget(m_previousPrime);
-    auto* primeRow = new QHBoxLayout;
-    primeRow->addWidget(nextGroup);
-    primeRow->addWidget(previousGroup);
+    auto* row = new QHBoxLayout;
+    row->addWidget(nextGroup);
+    row->addWidget(previousGroup);
+    return row;
+}
 
-    // Run controls and the way out.
+QLayout* PrimeDlg::BuildRunRow() {
+    // Run controls and the way out; the priority option sits above them.
     m_start = Button(START, IDC_START);
     connect(m_start, &QPushButton::clicked, this, &PrimeDlg::OnStart);
     m_abort = Button(ABORT, IDC_ABORT);
@@ -250,22 +283,13 @@ void PrimeDlg::BuildControls() {
     m_cancel->setEnabled(false);
     m_cancel->setVisible(false);
 
-    auto* runRow = new QHBoxLayout;
-    runRow->addWidget(m_start);
-    runRow->addWidget(m_abort);
-    runRow->addStretch(1);
-    runRow->addWidget(m_ok);
-    runRow->addWidget(m_cancel);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setSpacing(5);
-    outer->addWidget(targetGroup);
-    outer->addWidget(actionGroup);
-    outer->addWidget(StaticText(WARNING));
-    outer->addLayout(primeRow);
-    outer->addWidget(m_lowerPriority);
-    outer->addLayout(runRow);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_start);
+    row->addWidget(m_abort);
+    row->addStretch(1);
+    row->addWidget(m_ok);
+    row->addWidget(m_cancel);
+    return row;
 }
 
 // --- Data transfer and initialisation --------------------------------------------

@@ -8,10 +8,11 @@
 #include <QDialog>
 #include <QString>
 
-#include "calc/tool_inputs.h"
-#include "tools/dialog_support.h"
+#include "console/prime_settings.h"
+#include "widgets/dialog_support.h"
 
 class QButtonGroup;
+class QLayout;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -87,7 +88,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// The dialog's controls, group by group, top to bottom.
     void BuildControls();
+    QWidget* BuildTargetGroup();
+    QWidget* BuildActionGroup();
+    QWidget* BuildTrialCountGroup();
+    QLayout* BuildMethodGrid();
+    QLayout* BuildPrimeButtons();
+    QLayout* BuildRunRow();
     void OnInitDialog();
     void OnSelectAction(int action);
     void OnSelectMethod(int method);

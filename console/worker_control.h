@@ -8,28 +8,18 @@
 // very last action. Nobody joins the worker: RunState is the end signal.
 
 #include <atomic>
-#include <cstdint>
 #include <string>
 
 #include "bigint/bigint.h"
-#include "calc/tool_inputs.h"
+#include "console/prime_settings.h"
 #include "prime/prime_engine.h"
 #include "prime/run_state.h"
 
+/// The run's settings (target and parameters), written before the worker
+/// starts, and the run state, the one word both threads write.
 struct WorkerControl {
-    BigInt target;
+    PrimeSettings settings;
     std::atomic<int> RunState{RUN_IDLE};
-    int mrTrials = 0;
-    int trialDivBound = 0;
-    uint32_t rhoX0 = 0;
-    int rhoExponent = 0;
-    int32_t rhoAddend = 0;
-    int rhoTrials = 0;
-    int pm1SmallExponent = 0;
-    int pm1Bound = 0;
-    int pm1LargeExponent = 0;
-    int ecmSmoothness = 0;
-    int ecmTrials = 0;
 };
 
 /// The one control block of the process.
@@ -57,7 +47,7 @@ WorkerFunction SelectWorker(int action, int method);
 bool StartWorkerThread(WorkerFunction worker, bool lowerPriority);
 
 /// What "開始" does before the window changes: sets RUN_ACTIVE, copies the
-/// target and the parameters into g_workerControl and starts the worker of
+/// settings into g_workerControl and starts the worker of
 /// the action and method. The prime test and an invalid action show their
 /// message; they and an invalid method return with RUN_IDLE. Returns true
 /// when a worker is running (it ends by writing RUN_IDLE).

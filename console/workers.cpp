@@ -72,8 +72,8 @@ void ShowSearchResult(const BigInt& r, const char* parameterText, const char* re
 }  // namespace
 
 unsigned PseudoPrimeWorker(void*) {
-    const int result =
-        g_primeEngine.IsPseudoPrime(g_workerControl.target, g_workerControl.mrTrials, g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const int result = g_primeEngine.IsPseudoPrime(s.target, s.mrTrials, g_workerControl.RunState);
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (result != 0) {
@@ -85,8 +85,8 @@ unsigned PseudoPrimeWorker(void*) {
 }
 
 unsigned TrialDivisionWorker(void*) {
-    const int result =
-        g_primeEngine.TrialDivide(g_workerControl.target, 2, g_workerControl.trialDivBound, g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const int result = g_primeEngine.TrialDivide(s.target, 2, s.trialDivBound, g_workerControl.RunState);
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (result == 0) {
@@ -103,28 +103,28 @@ unsigned TrialDivisionWorker(void*) {
 }
 
 unsigned RhoWorker(void*) {
-    const BigInt r = g_primeEngine.Rho(g_workerControl.target, g_workerControl.rhoTrials, g_workerControl.rhoExponent,
-                                       g_workerControl.rhoX0, g_workerControl.rhoAddend, g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const BigInt r =
+        g_primeEngine.Rho(s.target, s.rhoTrials, s.rhoExponent, s.rhoX0, s.rhoAddend, g_workerControl.RunState);
     // -2 either refuses a parameter or says that the sequence closes at once.
-    const bool shortCycle = r == -2 && g_primeEngine.RhoStartReturns(g_workerControl.target, g_workerControl.rhoTrials,
-                                                                     g_workerControl.rhoExponent, g_workerControl.rhoX0,
-                                                                     g_workerControl.rhoAddend);
+    const bool shortCycle =
+        r == -2 && g_primeEngine.RhoStartReturns(s.target, s.rhoTrials, s.rhoExponent, s.rhoX0, s.rhoAddend);
     ShowSearchResult(r, TEXT_BAD_PARAMETERS, shortCycle ? TEXT_RHO_SHORT_CYCLE : TEXT_BAD_PARAMETERS);
     return EndRun();
 }
 
 unsigned Pm1Worker(void*) {
-    const BigInt r = g_primeEngine.Pm1(g_workerControl.target, g_workerControl.pm1SmallExponent,
-                                       g_workerControl.pm1LargeExponent, g_workerControl.pm1Bound,
-                                       g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const BigInt r =
+        g_primeEngine.Pm1(s.target, s.pm1SmallExponent, s.pm1LargeExponent, s.pm1Bound, g_workerControl.RunState);
     ShowSearchResult(r, "Error in PrimeDlg(3). プログラム開発者にご連絡下さい.", TEXT_BAD_PARAMETERS);
     return EndRun();
 }
 
 unsigned EcmWorker(void*) {
     ShowMessageBox("この機能にはバグが残っています。");
-    const BigInt r = g_primeEngine.Ecm(g_workerControl.target, g_workerControl.ecmTrials,
-                                       g_workerControl.ecmSmoothness, g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const BigInt r = g_primeEngine.Ecm(s.target, s.ecmTrials, s.ecmSmoothness, g_workerControl.RunState);
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (r >= 2) {
@@ -158,8 +158,8 @@ std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor) {
 unsigned FactoriseWorker(void*) {
     ShowMessageBox("この機能は完全ではありません。");
     FactorEntry list[FACTOR_LIST_SIZE];
-    const BigInt cofactor =
-        g_primeEngine.miniFactor(g_workerControl.target, g_workerControl.trialDivBound, list, g_workerControl.RunState);
+    const PrimeSettings& s = g_workerControl.settings;
+    const BigInt cofactor = g_primeEngine.miniFactor(s.target, s.trialDivBound, list, g_workerControl.RunState);
     if (!StillActive()) {
         ShowMessageBox(TEXT_ABORTED);
     } else if (cofactor == 0) {
@@ -241,18 +241,7 @@ bool StartWorkerThread(WorkerFunction worker, bool lowerPriority) {
 bool StartWorker(const PrimeSettings& settings) {
     WorkerControl& control = g_workerControl;
     control.RunState.store(RUN_ACTIVE);
-    control.target = settings.target;
-    control.mrTrials = settings.mrTrials;
-    control.trialDivBound = settings.trialDivBound;
-    control.rhoX0 = settings.rhoX0;
-    control.rhoExponent = settings.rhoExponent;
-    control.rhoAddend = settings.rhoAddend;
-    control.rhoTrials = settings.rhoTrials;
-    control.pm1SmallExponent = settings.pm1SmallExponent;
-    control.pm1Bound = settings.pm1Bound;
-    control.pm1LargeExponent = settings.pm1LargeExponent;
-    control.ecmSmoothness = settings.ecmSmoothness;
-    control.ecmTrials = settings.ecmTrials;
+    control.settings = settings;
 
     if (settings.action == ACTION_PRIME_TEST) {
         ShowMessageBox(TEXT_NOT_IMPLEMENTED);

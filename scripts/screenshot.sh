@@ -6,16 +6,16 @@
 #
 #   scripts/screenshot.sh [OUT.png] [SCALE]      (defaults: out/kalvora.png, 1)
 #
-# KALVORA_BIN overrides the program (default build/calc/kalvora);
+# KALVORA_BIN overrides the program (default build/app/kalvora);
 # KALVORA_KEYS overrides the typed keys (xdotool type text). The picture is
-# taken by build/tests/gui/kalvora-grab (KALVORA_GRAB overrides it).
+# taken by build/app/kalvora-grab (KALVORA_GRAB overrides it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=${1:-out/kalvora.png}
 scale=${2:-1}
-bin=${KALVORA_BIN:-build/calc/kalvora}
-grab=${KALVORA_GRAB:-build/tests/gui/kalvora-grab}
+bin=${KALVORA_BIN:-build/app/kalvora}
+grab=${KALVORA_GRAB:-build/app/kalvora-grab}
 keys=${KALVORA_KEYS:-"255/7="}
 mkdir -p "$(dirname "$out")"
 

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 
 LucasDlg::LucasDlg(QWidget* parent)
     : ToolDialog(QStringLiteral("Lucas型数列"), QStringLiteral("IDCANCEL"), parent) {

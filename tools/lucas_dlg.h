@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "calc/tool_inputs.h"
+#include "tools/tool_inputs.h"
 #include "tools/sequences.h"
 #include "tools/tool_dialog.h"
 

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 #include "tools/sequences.h"
 
 MersenneFermatDlg::MersenneFermatDlg(QWidget* parent)

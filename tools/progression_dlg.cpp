@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "tools/decimal_text.h"
+#include "bigint/decimal_text.h"
 #include "tools/sequences.h"
 
 namespace {

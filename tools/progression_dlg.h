@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "calc/tool_inputs.h"
+#include "tools/tool_inputs.h"
 #include "tools/tool_dialog.h"
 
 class QCheckBox;

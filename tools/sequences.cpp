@@ -104,19 +104,9 @@ BigInt LucasFinish(LucasState& s, int a, int b, unsigned n) {
 
 }  // namespace
 
-BigInt LucasTermStepwise(unsigned a, unsigned b, unsigned f0, unsigned f1, unsigned n) {
-    if (n == 0) return static_cast<int>(f0);
-    if (n == 1) return static_cast<int>(f1);
-    const int ia = static_cast<int>(a);
-    const int ib = static_cast<int>(b);
-    LucasState s = LucasStart(f0, f1);
-    for (unsigned k = (n - 1) / 2; k > 0; --k) LucasPass(s, ia, ib);
-    return LucasFinish(s, ia, ib, n);
-}
-
-// The same passes as LucasTermStepwise, with two shortcuts that leave the
-// result unchanged and keep a huge n (typed while the dialog is live) from
-// freezing the window:
+// F(n) by passes of two terms each, (n - 1) / 2 of them, then one more term
+// for an even n. Two shortcuts leave the result unchanged and keep a huge n
+// (typed while the dialog is live) from freezing the window:
 //  * once a term carries the error status, every later one does, so the
 //    loop stops and the result carries it;
 //  * a pass is the linear map T(r, q) = (b r + a q, a b r + (a^2 + b) q). If

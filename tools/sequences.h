@@ -54,10 +54,6 @@ public:
     BigInt Term(unsigned a, unsigned b, unsigned f0, unsigned f1, unsigned n) const;
 };
 
-/// F(n) by the plain stepping, one pass after another, with no shortcut.
-/// Slow for large n; the reference for the shortcuts of LucasSequence::Term.
-BigInt LucasTermStepwise(unsigned a, unsigned b, unsigned f0, unsigned f1, unsigned n);
-
 // --- Mersenne-type and Fermat numbers -------------------------------------------
 
 /// M(k) = 2^k - 1; carries the error status when it does not fit.

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "tools/dialog_support.h"
+#include "widgets/dialog_support.h"
 
 class QBoxLayout;
 class QHBoxLayout;

@@ -4,31 +4,23 @@
 #include <gtest/gtest.h>
 
 #include "bigint/montgomery.h"
-#include "tests/bigint/test_support.h"
+#include "tests/support/gmp.h"
 
 namespace {
 
-using bigint_test::Mpz;
+using gmp::Mpz;
 using kw::u64;
 using kw::WORDS;
 
-Mpz FromWords(const u64* w, int n) {
-    Mpz v;
-    mpz_import(v, static_cast<size_t>(n), -1, 8, 0, 0, w);
-    return v;
-}
-
-void ToWords(const Mpz& v, u64* w) {
-    for (int i = 0; i < WORDS; ++i) w[i] = 0;
-    mpz_export(w, nullptr, -1, 8, 0, 0, v);
-}
+Mpz FromWords(const u64* w, int n) { return Mpz::Words(w, n); }
+void ToWords(const Mpz& v, u64* w) { v.ToWords(w, WORDS); }
 
 TEST(Montgomery, EveryOperationAgreesWithGmp) {
     gmp_randstate_t rng;
     gmp_randinit_mt(rng);
     gmp_randseed_ui(rng, 2026);
     Mpz m, a, b, e, want, got;
-    for (int i = 0; i < bigint_test::Iterations(3000); ++i) {
+    for (int i = 0; i < 3000; ++i) {
         const int words = 1 + i % WORDS;
         const unsigned long bits = 64ul * static_cast<unsigned long>(words) - gmp_urandomm_ui(rng, 64);
         mpz_urandomb(m, rng, bits);
@@ -76,7 +68,7 @@ TEST(Montgomery, EveryOperationAgreesWithGmp) {
             row.gmp(want, a, b, e, m);
             mpz_mod(want, want, m);
             got = FromWords(plain, n);
-            ASSERT_EQ(mpz_cmp(got, want), 0) << op << " modulo 0x" << m.Hex() << ", a = 0x" << a.Hex();
+            ASSERT_EQ(mpz_cmp(got, want), 0) << op << " modulo 0x" << gmp::Text(m, 16) << ", a = 0x" << gmp::Text(a, 16);
         }
     }
     gmp_randclear(rng);
@@ -89,7 +81,7 @@ TEST(Montgomery, LazySumsOfProductsAgreeWithGmp) {
     gmp_randinit_mt(rng);
     gmp_randseed_ui(rng, 1987);
     Mpz m, a, b, sum, want, got, product;
-    for (int i = 0; i < bigint_test::Iterations(600); ++i) {
+    for (int i = 0; i < 600; ++i) {
         const int words = 1 + i % WORDS;
         const unsigned long bits = 64ul * static_cast<unsigned long>(words) - (i % 3 == 0 ? 0 : gmp_urandomm_ui(rng, 64));
         mpz_urandomb(m, rng, bits);
@@ -120,7 +112,7 @@ TEST(Montgomery, LazySumsOfProductsAgreeWithGmp) {
             mpz_add(sum, sum, product);
         }
         got = FromWords(t, mont.WideSize());
-        ASSERT_EQ(mpz_cmp(got, sum), 0) << "accumulator, " << count << " products modulo 0x" << m.Hex();
+        ASSERT_EQ(mpz_cmp(got, sum), 0) << "accumulator, " << count << " products modulo 0x" << gmp::Text(m, 16);
         mont.Reduce(r, t);
         // Montgomery form divides by R = 2^(64 n); plain residues do not.
         mpz_set(want, sum);
@@ -133,7 +125,7 @@ TEST(Montgomery, LazySumsOfProductsAgreeWithGmp) {
         mpz_mod(want, want, m);
         kw::Copy(plain, r, n);
         got = FromWords(plain, n);
-        ASSERT_EQ(mpz_cmp(got, want), 0) << count << " products modulo 0x" << m.Hex();
+        ASSERT_EQ(mpz_cmp(got, want), 0) << count << " products modulo 0x" << gmp::Text(m, 16);
     }
     gmp_randclear(rng);
 }

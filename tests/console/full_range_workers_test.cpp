@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "console/worker_control.h"
-#include "tests/prime/recorder.h"
+#include "tests/support/box_recorder.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ TEST(FullRangeWorkers, EveryRunEndsInATruthfulBox) {
         {"p-1 with a bound above 2^24", pm1BoundTooLarge, {BAD_PARAMETERS}},
     };
     for (const Row& r : rows) {
-        RecordingPresenter boxes;
+        BoxRecorder boxes;
         ASSERT_TRUE(StartWorker(r.settings)) << r.what;
         ASSERT_TRUE(WaitForIdle()) << r.what;
         EXPECT_EQ(boxes.Texts(), r.expected) << r.what;
@@ -82,7 +82,7 @@ TEST(FullRangeWorkers, PseudoPrimeTestGivesWayToAbort) {
     // Every table prime as a base of a 1279-bit prime: many seconds unless aborted.
     PrimeSettings s = Settings(ACTION_PSEUDO_PRIME, 0, MersenneTimes(1279, 1));
     s.mrTrials = 23000;
-    RecordingPresenter boxes;
+    BoxRecorder boxes;
     ASSERT_TRUE(StartWorker(s));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto aborted = std::chrono::steady_clock::now();

@@ -18,13 +18,13 @@
 #include "prime/aprcl.h"
 #include "prime/run_state.h"
 #include "tests/prime/progress_recorder.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
 using kw::u64;
 
-BigInt Big(const mpz_class& v) { return gmpref::FromMpz(v.get_mpz_t()); }
+BigInt Big(const mpz_class& v) { return gmp::ToBig(v.get_mpz_t()); }
 
 ProofResult Prove(const mpz_class& v, int threads = 1) {
     const std::atomic<int> active{RUN_ACTIVE};

@@ -10,7 +10,7 @@
 
 #include "bigint/bigint_words.h"
 #include "prime/bpsw.h"
-#include "tests/prime/gmp_reference.h"
+#include "tests/support/gmp.h"
 
 namespace {
 
@@ -80,8 +80,8 @@ TEST(Bpsw, RandomNumbersAgreeWithGmp) {
         if (mpz_sizeinbase(n, 2) > 1616) continue;
         const std::vector<u64> w = Words(n);
         const bool expected = mpz_probab_prime_p(n, 25) != 0;
-        ASSERT_EQ(IsBpswProbablePrime(w.data(), static_cast<int>(w.size())), expected) << gmpref::Decimal(n);
-        ASSERT_EQ(IsBpswProbablePrime(gmpref::FromMpz(n)), expected) << gmpref::Decimal(n);
+        ASSERT_EQ(IsBpswProbablePrime(w.data(), static_cast<int>(w.size())), expected) << gmp::Text(n);
+        ASSERT_EQ(IsBpswProbablePrime(gmp::ToBig(n)), expected) << gmp::Text(n);
     }
     mpz_clears(n, p, q, nullptr);
     gmp_randclear(rng);

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
 #ifdef KALVORA_CLI_PATH
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 struct CliRun {
     int status = -1;
@@ -98,9 +98,9 @@ TEST(CliEcm, PrintsFoundCurvesSeconds) {
         if (found == "proper") {
             ASSERT_EQ(run.out[0].rfind("found: ", 0), 0u) << args;
             Mpz f(run.out[0].substr(7).c_str()), n(r.n);
-            EXPECT_GT(mpz_cmp_ui(f.v, 1), 0) << args;
-            EXPECT_LT(mpz_cmp(f.v, n.v), 0) << args;
-            EXPECT_TRUE(mpz_divisible_p(n.v, f.v)) << args;
+            EXPECT_GT(mpz_cmp_ui(f, 1), 0) << args;
+            EXPECT_LT(mpz_cmp(f, n), 0) << args;
+            EXPECT_TRUE(mpz_divisible_p(n, f)) << args;
         } else {
             EXPECT_EQ(run.out[0], "found: " + found) << args;
         }
@@ -139,10 +139,10 @@ TEST(CliEcm, SeedRepeatsTheRun) {
 
 TEST(CliEcm, RefusesBadArguments) {
     Mpz limit;
-    mpz_setbit(limit.v, 1600);
-    const std::string power = gmpref::Decimal(limit.v);
-    mpz_sub_ui(limit.v, limit.v, 1);
-    const std::string below = gmpref::Decimal(limit.v);
+    mpz_setbit(limit, 1600);
+    const std::string power = gmp::Text(limit);
+    mpz_sub_ui(limit, limit, 1);
+    const std::string below = gmp::Text(limit);
     const std::string rows[] = {
         "",
         "12x",

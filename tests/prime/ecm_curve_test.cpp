@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 using kw::u64;
 using kw::WORDS;
 
@@ -34,7 +34,7 @@ struct Field {
     int n = 0;
     kw::Montgomery mont;
     explicit Field(const mpz_t modulus) {
-        mpz_set(p.v, modulus);
+        mpz_set(p, modulus);
         n = static_cast<int>(mpz_size(modulus));
         u64 w[WORDS];
         ToWords(modulus, w, n);
@@ -43,8 +43,8 @@ struct Field {
     void Residue(u64* r, const mpz_t v) const {
         u64 w[WORDS];
         Mpz t;
-        mpz_mod(t.v, v, p.v);
-        ToWords(t.v, w, n);
+        mpz_mod(t, v, p);
+        ToWords(t, w, n);
         mont.To(r, w, n);
     }
     void Plain(mpz_t v, const u64* r) const {
@@ -59,7 +59,7 @@ struct Field {
 using ModelPoint = gmpref::Point;
 
 struct Model {
-    const mpz_t& p;
+    mpz_srcptr p;
     Mpz a, b;
 
     void Reduce(mpz_t v) const { mpz_mod(v, v, p); }
@@ -69,43 +69,43 @@ struct Model {
         if (s.infinity) return r.Set(t);
         if (t.infinity) return r.Set(s);
         Mpz lambda, num, den, x3, y3;
-        if (mpz_cmp(s.x.v, t.x.v) == 0) {
-            mpz_add(num.v, s.y.v, t.y.v);
-            Reduce(num.v);
-            if (mpz_sgn(num.v) == 0) {
+        if (mpz_cmp(s.x, t.x) == 0) {
+            mpz_add(num, s.y, t.y);
+            Reduce(num);
+            if (mpz_sgn(num) == 0) {
                 r.infinity = true;
                 return;
             }
             // (3x^2 + 2Ax + 1) / (2By)
-            mpz_mul(num.v, s.x.v, s.x.v);
-            mpz_mul_ui(num.v, num.v, 3);
-            mpz_mul(den.v, a.v, s.x.v);
-            mpz_addmul_ui(num.v, den.v, 2);
-            mpz_add_ui(num.v, num.v, 1);
-            mpz_mul(den.v, b.v, s.y.v);
-            mpz_mul_ui(den.v, den.v, 2);
+            mpz_mul(num, s.x, s.x);
+            mpz_mul_ui(num, num, 3);
+            mpz_mul(den, a, s.x);
+            mpz_addmul_ui(num, den, 2);
+            mpz_add_ui(num, num, 1);
+            mpz_mul(den, b, s.y);
+            mpz_mul_ui(den, den, 2);
         } else {
-            mpz_sub(num.v, t.y.v, s.y.v);
-            mpz_sub(den.v, t.x.v, s.x.v);
+            mpz_sub(num, t.y, s.y);
+            mpz_sub(den, t.x, s.x);
         }
-        Reduce(den.v);
-        ASSERT_NE(mpz_invert(den.v, den.v, p), 0);
-        mpz_mul(lambda.v, num.v, den.v);
-        Reduce(lambda.v);
+        Reduce(den);
+        ASSERT_NE(mpz_invert(den, den, p), 0);
+        mpz_mul(lambda, num, den);
+        Reduce(lambda);
         // x3 = B lambda^2 - A - x1 - x2, y3 = lambda (x1 - x3) - y1
-        mpz_mul(x3.v, lambda.v, lambda.v);
-        mpz_mul(x3.v, x3.v, b.v);
-        mpz_sub(x3.v, x3.v, a.v);
-        mpz_sub(x3.v, x3.v, s.x.v);
-        mpz_sub(x3.v, x3.v, t.x.v);
-        Reduce(x3.v);
-        mpz_sub(y3.v, s.x.v, x3.v);
-        mpz_mul(y3.v, y3.v, lambda.v);
-        mpz_sub(y3.v, y3.v, s.y.v);
-        Reduce(y3.v);
+        mpz_mul(x3, lambda, lambda);
+        mpz_mul(x3, x3, b);
+        mpz_sub(x3, x3, a);
+        mpz_sub(x3, x3, s.x);
+        mpz_sub(x3, x3, t.x);
+        Reduce(x3);
+        mpz_sub(y3, s.x, x3);
+        mpz_mul(y3, y3, lambda);
+        mpz_sub(y3, y3, s.y);
+        Reduce(y3);
         r.infinity = false;
-        mpz_set(r.x.v, x3.v);
-        mpz_set(r.y.v, y3.v);
+        mpz_set(r.x, x3);
+        mpz_set(r.y, y3);
     }
 
     // r = k s, double and add from the top bit.
@@ -128,24 +128,24 @@ struct RandomCurve {
     ModelPoint start;
     u64 a24[WORDS];
     EcmPoint point;  // the start point, Z = 1
-    RandomCurve(const Field& f, gmp_randstate_t rng) : model{f.p.v, {}, {}} {
-        mpz_urandomm(model.a.v, rng, f.p.v);
-        mpz_urandomm(start.x.v, rng, f.p.v);
-        mpz_set_ui(start.y.v, 1);
+    RandomCurve(const Field& f, gmp_randstate_t rng) : model{f.p, {}, {}} {
+        mpz_urandomm(model.a, rng, f.p);
+        mpz_urandomm(start.x, rng, f.p);
+        mpz_set_ui(start.y, 1);
         // B = x^3 + A x^2 + x
-        mpz_add(model.b.v, start.x.v, model.a.v);
-        mpz_mul(model.b.v, model.b.v, start.x.v);
-        mpz_add_ui(model.b.v, model.b.v, 1);
-        mpz_mul(model.b.v, model.b.v, start.x.v);
-        model.Reduce(model.b.v);
+        mpz_add(model.b, start.x, model.a);
+        mpz_mul(model.b, model.b, start.x);
+        mpz_add_ui(model.b, model.b, 1);
+        mpz_mul(model.b, model.b, start.x);
+        model.Reduce(model.b);
         // a24 = (A + 2) / 4
         Mpz t, four;
-        mpz_add_ui(t.v, model.a.v, 2);
-        mpz_set_ui(four.v, 4);
-        mpz_invert(four.v, four.v, f.p.v);
-        mpz_mul(t.v, t.v, four.v);
-        f.Residue(a24, t.v);
-        f.Residue(point.x, start.x.v);
+        mpz_add_ui(t, model.a, 2);
+        mpz_set_ui(four, 4);
+        mpz_invert(four, four, f.p);
+        mpz_mul(t, t, four);
+        f.Residue(a24, t);
+        f.Residue(point.x, start.x);
         kw::Copy(point.z, f.mont.One(), f.n);
     }
 };
@@ -153,16 +153,16 @@ struct RandomCurve {
 // x of our point as a plain residue, or "inf" for Z = 0.
 std::string OurX(const Field& f, const EcmPoint& q) {
     Mpz x, z;
-    f.Plain(x.v, q.x);
-    f.Plain(z.v, q.z);
-    if (mpz_sgn(z.v) == 0) return "inf";
-    if (mpz_invert(z.v, z.v, f.p.v) == 0) return "no inverse";
-    mpz_mul(x.v, x.v, z.v);
-    mpz_mod(x.v, x.v, f.p.v);
-    return gmpref::Decimal(x.v);
+    f.Plain(x, q.x);
+    f.Plain(z, q.z);
+    if (mpz_sgn(z) == 0) return "inf";
+    if (mpz_invert(z, z, f.p) == 0) return "no inverse";
+    mpz_mul(x, x, z);
+    mpz_mod(x, x, f.p);
+    return gmp::Text(x);
 }
 
-std::string ModelX(const ModelPoint& q) { return q.infinity ? "inf" : gmpref::Decimal(q.x.v); }
+std::string ModelX(const ModelPoint& q) { return q.infinity ? "inf" : gmp::Text(q.x); }
 
 // A prime of exactly `bits` bits.
 void RandomPrime(mpz_t p, int bits, gmp_randstate_t rng) {
@@ -175,8 +175,8 @@ void RandomPrime(mpz_t p, int bits, gmp_randstate_t rng) {
 
 void ModelMultiple(const Model& m, ModelPoint& r, const ModelPoint& s, unsigned long k) {
     Mpz kk;
-    mpz_set_ui(kk.v, k);
-    m.Multiply(r, s, kk.v);
+    mpz_set_ui(kk, k);
+    m.Multiply(r, s, kk);
 }
 
 // Every operation on random curves modulo primes of one to 26 words, the
@@ -188,8 +188,8 @@ TEST(EcmCurveArithmetic, AgreesWithTheAffineModel) {
     gmp_randseed_ui(rng, 1414);
     for (int bits : sizes) {
         Mpz p;
-        RandomPrime(p.v, bits, rng);
-        const Field f(p.v);
+        RandomPrime(p, bits, rng);
+        const Field f(p);
         for (int trial = 0; trial < 3; ++trial) {
             SCOPED_TRACE("bits " + std::to_string(bits) + ", curve " + std::to_string(trial));
             RandomCurve c(f, rng);
@@ -223,17 +223,17 @@ TEST(EcmCurveArithmetic, AgreesWithTheAffineModel) {
             // The ladder, with (k + 1) P beside k P.
             for (int kbits : {1, 2, 3, 17, 64, 65, 200}) {
                 Mpz k, k1;
-                mpz_urandomb(k.v, rng, static_cast<mp_bitcnt_t>(kbits));
-                mpz_setbit(k.v, static_cast<mp_bitcnt_t>(kbits - 1));
+                mpz_urandomb(k, rng, static_cast<mp_bitcnt_t>(kbits));
+                mpz_setbit(k, static_cast<mp_bitcnt_t>(kbits - 1));
                 u64 kw[8] = {};
-                mpz_export(kw, nullptr, -1, sizeof(u64), 0, 0, k.v);
+                mpz_export(kw, nullptr, -1, sizeof(u64), 0, 0, k);
                 EcmPoint next;
                 curve.Multiply(r, c.point, kw, 4, &next);
-                c.model.Multiply(want, c.start, k.v);
-                EXPECT_EQ(OurX(f, r), ModelX(want)) << "k = " << gmpref::Decimal(k.v);
-                mpz_add_ui(k1.v, k.v, 1);
-                c.model.Multiply(want, c.start, k1.v);
-                EXPECT_EQ(OurX(f, next), ModelX(want)) << "k + 1 = " << gmpref::Decimal(k1.v);
+                c.model.Multiply(want, c.start, k);
+                EXPECT_EQ(OurX(f, r), ModelX(want)) << "k = " << gmp::Text(k);
+                mpz_add_ui(k1, k, 1);
+                c.model.Multiply(want, c.start, k1);
+                EXPECT_EQ(OurX(f, next), ModelX(want)) << "k + 1 = " << gmp::Text(k1);
             }
             const u64 zero = 0;
             curve.Multiply(r, c.point, &zero, 1);
@@ -262,7 +262,7 @@ TEST(EcmCurveArithmetic, AgreesWithTheAffineModel) {
 // cost under 9 multiplications per bit (a ladder: 10).
 TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
     Mpz p("2305843009213693951");
-    const Field f(p.v);
+    const Field f(p);
     gmp_randstate_t rng;
     gmp_randinit_mt(rng);
     gmp_randseed_ui(rng, 77);
@@ -271,9 +271,9 @@ TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
     ModelPoint want;
     Mpz q("3");
     std::vector<bool> used(2 * ECM_CHAIN_SWAP, false);
-    for (; mpz_cmp_ui(q.v, 7000) < 0; mpz_nextprime(q.v, q.v)) {
-        const unsigned long k = mpz_get_ui(q.v);
-        c.model.Multiply(want, c.start, q.v);
+    for (; mpz_cmp_ui(q, 7000) < 0; mpz_nextprime(q, q)) {
+        const unsigned long k = mpz_get_ui(q);
+        c.model.Multiply(want, c.start, q);
         for (int tries = 1; tries <= 10; ++tries) {
             std::vector<uint8_t> chain;
             EcmAppendChain(k, tries, chain);
@@ -287,10 +287,10 @@ TEST(EcmCurveArithmetic, ChainsForEveryMultiplier) {
         EXPECT_TRUE(used[rule] || used[rule | ECM_CHAIN_SWAP]) << "rule " << int(rule);
     EXPECT_TRUE(used[1 | ECM_CHAIN_SWAP]);
     double cost = 0, bits = 0;
-    for (mpz_set_ui(q.v, 3); mpz_cmp_ui(q.v, 50000) < 0; mpz_nextprime(q.v, q.v)) {
+    for (mpz_set_ui(q, 3); mpz_cmp_ui(q, 50000) < 0; mpz_nextprime(q, q)) {
         std::vector<uint8_t> chain;
-        cost += EcmAppendChain(mpz_get_ui(q.v), 10, chain);
-        bits += std::log2(mpz_get_d(q.v));
+        cost += EcmAppendChain(mpz_get_ui(q), 10, chain);
+        bits += std::log2(mpz_get_d(q));
     }
     EXPECT_LT(cost / bits, 9.0);
     gmp_randclear(rng);
@@ -305,39 +305,39 @@ TEST(EcmCurveArithmetic, SuyamaCurves) {
     const u64 sigmas[] = {6, 7, 11, 12345, 9223372036854775807ull, 18446744073709551615ull};
     for (const char* modulus : moduli) {
         Mpz p(modulus);
-        const Field f(p.v);
+        const Field f(p);
         for (u64 sigma : sigmas) {
             SCOPED_TRACE(std::string(modulus) + ", sigma " + std::to_string(sigma));
             Mpz s, u, v, t, x0, num, den, a24;
-            mpz_import(s.v, 1, -1, sizeof(u64), 0, 0, &sigma);
-            mpz_mul(u.v, s.v, s.v);
-            mpz_sub_ui(u.v, u.v, 5);
-            mpz_mul_ui(v.v, s.v, 4);
+            mpz_import(s, 1, -1, sizeof(u64), 0, 0, &sigma);
+            mpz_mul(u, s, s);
+            mpz_sub_ui(u, u, 5);
+            mpz_mul_ui(v, s, 4);
             // x0 = u^3 / v^3
-            mpz_pow_ui(x0.v, u.v, 3);
-            mpz_pow_ui(t.v, v.v, 3);
-            ASSERT_NE(mpz_invert(t.v, t.v, p.v), 0);
-            mpz_mul(x0.v, x0.v, t.v);
-            mpz_mod(x0.v, x0.v, p.v);
+            mpz_pow_ui(x0, u, 3);
+            mpz_pow_ui(t, v, 3);
+            ASSERT_NE(mpz_invert(t, t, p), 0);
+            mpz_mul(x0, x0, t);
+            mpz_mod(x0, x0, p);
             // a24 = (v - u)^3 (3u + v) / (16 u^3 v)
-            mpz_sub(num.v, v.v, u.v);
-            mpz_pow_ui(num.v, num.v, 3);
-            mpz_mul_ui(t.v, u.v, 3);
-            mpz_add(t.v, t.v, v.v);
-            mpz_mul(num.v, num.v, t.v);
-            mpz_pow_ui(den.v, u.v, 3);
-            mpz_mul(den.v, den.v, v.v);
-            mpz_mul_ui(den.v, den.v, 16);
-            ASSERT_NE(mpz_invert(den.v, den.v, p.v), 0);
-            mpz_mul(a24.v, num.v, den.v);
-            mpz_mod(a24.v, a24.v, p.v);
+            mpz_sub(num, v, u);
+            mpz_pow_ui(num, num, 3);
+            mpz_mul_ui(t, u, 3);
+            mpz_add(t, t, v);
+            mpz_mul(num, num, t);
+            mpz_pow_ui(den, u, 3);
+            mpz_mul(den, den, v);
+            mpz_mul_ui(den, den, 16);
+            ASSERT_NE(mpz_invert(den, den, p), 0);
+            mpz_mul(a24, num, den);
+            mpz_mod(a24, a24, p);
 
             const EcmSuyamaCurve c = EcmCurveFromSigma(f.mont, sigma);
             ASSERT_TRUE(c.ok);
-            EXPECT_EQ(OurX(f, c.start), gmpref::Decimal(x0.v));
+            EXPECT_EQ(OurX(f, c.start), gmp::Text(x0));
             Mpz ours;
-            f.Plain(ours.v, c.a24);
-            EXPECT_EQ(gmpref::Decimal(ours.v), gmpref::Decimal(a24.v));
+            f.Plain(ours, c.a24);
+            EXPECT_EQ(gmp::Text(ours), gmp::Text(a24));
         }
     }
 }
@@ -360,12 +360,12 @@ TEST(EcmCurveArithmetic, SuyamaDenominatorWithoutInverse) {
     };
     for (const Row& row : rows) {
         Mpz n(row.n);
-        const Field f(n.v);
+        const Field f(n);
         const EcmSuyamaCurve c = EcmCurveFromSigma(f.mont, row.sigma);
         EXPECT_FALSE(c.ok) << row.n;
         Mpz g;
-        FromWords(g.v, c.gcd, c.gcdWords);
-        EXPECT_EQ(gmpref::Decimal(g.v), row.gcd) << row.n << " sigma " << row.sigma;
+        FromWords(g, c.gcd, c.gcdWords);
+        EXPECT_EQ(gmp::Text(g), row.gcd) << row.n << " sigma " << row.sigma;
     }
 }
 
@@ -376,45 +376,45 @@ TEST(EcmCurveArithmetic, InverseAndGcd) {
     gmp_randseed_ui(rng, 99);
     for (int bits : {30, 64, 200, 1616}) {
         Mpz p, q, n;
-        RandomPrime(p.v, bits / 2 + 1, rng);
-        RandomPrime(q.v, bits / 2 + 1, rng);
-        mpz_mul(n.v, p.v, q.v);
-        const Field f(n.v);
+        RandomPrime(p, bits / 2 + 1, rng);
+        RandomPrime(q, bits / 2 + 1, rng);
+        mpz_mul(n, p, q);
+        const Field f(n);
         SCOPED_TRACE("bits " + std::to_string(bits));
         for (int trial = 0; trial < 20; ++trial) {
             Mpz a, want, got, g;
-            mpz_urandomm(a.v, rng, n.v);
+            mpz_urandomm(a, rng, n);
             u64 r[WORDS], ra[WORDS], gw[WORDS + 1];
             int gn = 0;
-            f.Residue(ra, a.v);
-            const bool invertible = mpz_invert(want.v, a.v, n.v) != 0;
+            f.Residue(ra, a);
+            const bool invertible = mpz_invert(want, a, n) != 0;
             ASSERT_EQ(EcmInvert(f.mont, r, ra, gw, &gn), invertible);
             if (invertible) {
-                f.Plain(got.v, r);
-                EXPECT_EQ(gmpref::Decimal(got.v), gmpref::Decimal(want.v));
+                f.Plain(got, r);
+                EXPECT_EQ(gmp::Text(got), gmp::Text(want));
             }
             // A multiple of p: gcd p, no inverse.
-            mpz_mul(a.v, a.v, p.v);
-            mpz_mod(a.v, a.v, n.v);
-            if (mpz_sgn(a.v) == 0) continue;
-            f.Residue(ra, a.v);
+            mpz_mul(a, a, p);
+            mpz_mod(a, a, n);
+            if (mpz_sgn(a) == 0) continue;
+            f.Residue(ra, a);
             ASSERT_FALSE(EcmInvert(f.mont, r, ra, gw, &gn));
-            FromWords(g.v, gw, gn);
-            EXPECT_EQ(gmpref::Decimal(g.v), gmpref::Decimal(p.v));
+            FromWords(g, gw, gn);
+            EXPECT_EQ(gmp::Text(g), gmp::Text(p));
             gn = EcmGcd(f.mont, ra, gw);
-            FromWords(g.v, gw, gn);
-            EXPECT_EQ(gmpref::Decimal(g.v), gmpref::Decimal(p.v));
+            FromWords(g, gw, gn);
+            EXPECT_EQ(gmp::Text(g), gmp::Text(p));
         }
         // Zero: gcd n.
         u64 zero[WORDS] = {}, r[WORDS], gw[WORDS + 1];
         int gn = 0;
         EXPECT_FALSE(EcmInvert(f.mont, r, zero, gw, &gn));
         Mpz g;
-        FromWords(g.v, gw, gn);
-        EXPECT_EQ(gmpref::Decimal(g.v), gmpref::Decimal(n.v));
+        FromWords(g, gw, gn);
+        EXPECT_EQ(gmp::Text(g), gmp::Text(n));
         gn = EcmGcd(f.mont, zero, gw);
-        FromWords(g.v, gw, gn);
-        EXPECT_EQ(gmpref::Decimal(g.v), gmpref::Decimal(n.v));
+        FromWords(g, gw, gn);
+        EXPECT_EQ(gmp::Text(g), gmp::Text(n));
     }
     gmp_randclear(rng);
 }

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "prime/run_state.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 struct Planted {
     std::string n;
@@ -53,7 +53,7 @@ std::vector<Planted> ReadPlanted() {
 
 std::string Text(const BigInt& v) {
     Mpz z(v);
-    return gmpref::Decimal(z.v);
+    return gmp::Text(z);
 }
 
 const std::atomic<int>& Active() {
@@ -68,7 +68,7 @@ TEST(EcmEngine, PlantedOrdersFoundWherePredicted) {
     ASSERT_GE(rows.size(), 30u);
     for (const Planted& r : rows) {
         const EcmCurveResult got =
-            RunEcmCurve(gmpref::FromDecimal(r.n.c_str()), r.sigma, r.b1, r.b2, Active());
+            RunEcmCurve(gmp::Parse(r.n.c_str()).Big(), r.sigma, r.b1, r.b2, Active());
         EXPECT_FALSE(got.aborted);
         EXPECT_EQ(got.stage, r.stage) << r.line;
         EXPECT_EQ(Text(got.factor), r.factor) << r.line;
@@ -86,14 +86,14 @@ TEST(EcmEngine, PlantedOrdersAtFullWidth) {
         ++checked[r.stage];
         for (int bits : {1600, 1616}) {
             Mpz p(r.factor.c_str()), cofactor, n;
-            mpz_setbit(cofactor.v, static_cast<mp_bitcnt_t>(bits - mpz_sizeinbase(p.v, 2)));
-            mpz_add_ui(cofactor.v, cofactor.v, 12345);
+            mpz_setbit(cofactor, static_cast<mp_bitcnt_t>(bits - mpz_sizeinbase(p, 2)));
+            mpz_add_ui(cofactor, cofactor, 12345);
             for (;;) {
-                mpz_nextprime(cofactor.v, cofactor.v);
-                mpz_mul(n.v, p.v, cofactor.v);
-                if (mpz_sizeinbase(n.v, 2) == static_cast<size_t>(bits)) break;
-                mpz_set_ui(cofactor.v, 0);
-                mpz_setbit(cofactor.v, static_cast<mp_bitcnt_t>(bits - mpz_sizeinbase(p.v, 2) - 1));
+                mpz_nextprime(cofactor, cofactor);
+                mpz_mul(n, p, cofactor);
+                if (mpz_sizeinbase(n, 2) == static_cast<size_t>(bits)) break;
+                mpz_set_ui(cofactor, 0);
+                mpz_setbit(cofactor, static_cast<mp_bitcnt_t>(bits - mpz_sizeinbase(p, 2) - 1));
             }
             const EcmCurveResult got = RunEcmCurve(n.Big(), r.sigma, r.b1, r.b2, Active());
             EXPECT_EQ(got.stage, r.stage) << bits << " bits: " << r.line;
@@ -129,7 +129,7 @@ TEST(EcmEngine, SigmasOfASeed) {
 // earlier curve, run alone, finds nothing.
 TEST(EcmEngine, DeterministicForASeed) {
     // 1805206296419 x a 40-digit prime: a few curves at B1 = 150.
-    const BigInt n = gmpref::FromDecimal("1995257767845541443798566421174263970704016095470777");
+    const BigInt n = gmp::Parse("1995257767845541443798566421174263970704016095470777").Big();
     for (uint64_t seed : {1ull, 3ull, 4ull}) {
         EcmParams params;
         params.b1 = 150;
@@ -160,9 +160,9 @@ TEST(EcmEngine, DeterministicForASeed) {
     // Most curves find a 7-digit prime at B1 = 1000: eight threads find it
     // almost at once, and the first curve in order still wins.
     Mpz q;
-    mpz_ui_pow_ui(q.v, 10, 39);
-    mpz_nextprime(q.v, q.v);
-    mpz_mul_ui(q.v, q.v, 1000003);
+    mpz_ui_pow_ui(q, 10, 39);
+    mpz_nextprime(q, q);
+    mpz_mul_ui(q, q, 1000003);
     const BigInt easy = q.Big();
     for (uint64_t seed = 1; seed <= 12; ++seed) {
         int first = 0;
@@ -202,16 +202,16 @@ TEST(EcmEngine, FindsRealFactors) {
             params.b1 = r.b1;
             params.curves = r.curves;
             params.seed = seed;
-            const EcmResult got = RunEcm(gmpref::FromDecimal(r.n), params, Active(), nullptr);
+            const EcmResult got = RunEcm(gmp::Parse(r.n).Big(), params, Active(), nullptr);
             EXPECT_EQ(Text(got.factor), r.prime) << "seed " << seed;
             EXPECT_LE(got.curvesRun, r.curves);
         }
     }
     // 1600 bits: a 12-digit prime times a 1560-bit prime.
     Mpz p("752029148677"), q, n;
-    mpz_setbit(q.v, 1560);
-    mpz_nextprime(q.v, q.v);
-    mpz_mul(n.v, p.v, q.v);
+    mpz_setbit(q, 1560);
+    mpz_nextprime(q, q);
+    mpz_mul(n, p, q);
     EcmParams params;
     params.b1 = 1000;
     params.curves = 300;
@@ -254,20 +254,20 @@ TEST(EcmEngine, TrivialAndSmallTargets) {
         params.curves = 30;
         params.seed = 11;
         params.threads = 2;
-        const BigInt n = gmpref::FromDecimal(r.n);
+        const BigInt n = gmp::Parse(r.n).Big();
         const EcmResult got = RunEcm(n, params, Active(), nullptr);
         const std::string expected = r.expected;
         if (expected == "proper") {
             Mpz f(got.factor), nn(n);
-            mpz_abs(nn.v, nn.v);
-            ASSERT_GT(mpz_cmp_ui(f.v, 1), 0) << r.n;
-            EXPECT_LT(mpz_cmp(f.v, nn.v), 0) << r.n;
-            EXPECT_TRUE(mpz_divisible_p(nn.v, f.v)) << r.n << " by " << Text(got.factor);
+            mpz_abs(nn, nn);
+            ASSERT_GT(mpz_cmp_ui(f, 1), 0) << r.n;
+            EXPECT_LT(mpz_cmp(f, nn), 0) << r.n;
+            EXPECT_TRUE(mpz_divisible_p(nn, f)) << r.n << " by " << Text(got.factor);
         } else {
             EXPECT_EQ(Text(got.factor), expected == "none" ? "0" : expected) << r.n;
         }
         EXPECT_FALSE(got.aborted);
-        if (expected == "none" && gmpref::FromDecimal(r.n) >= 5) {
+        if (expected == "none" && gmp::Parse(r.n).Big() >= 5) {
             EXPECT_EQ(got.curvesRun, 30) << r.n;
         }
     }
@@ -281,8 +281,8 @@ TEST(EcmEngine, TrivialAndSmallTargets) {
 // are built.
 TEST(EcmEngine, AbortFromAnotherThread) {
     Mpz prime;
-    mpz_setbit(prime.v, 1599);
-    mpz_nextprime(prime.v, prime.v);
+    mpz_setbit(prime, 1599);
+    mpz_nextprime(prime, prime);
     struct Row {
         const char* what;
         uint64_t b1, b2;
@@ -350,8 +350,8 @@ std::vector<std::string> Tasks() {
 // they are created from it and inherit its nice value.
 TEST(EcmEngine, CurveThreadsInheritTheCallersPriority) {
     Mpz prime;
-    mpz_setbit(prime.v, 1000);
-    mpz_nextprime(prime.v, prime.v);
+    mpz_setbit(prime, 1000);
+    mpz_nextprime(prime, prime);
     const BigInt n = prime.Big();
     std::atomic<int> state{RUN_ACTIVE};
     std::atomic<int> callerTid{0};
@@ -394,8 +394,8 @@ TEST(EcmEngine, ProgressLine) {
         texts.push_back(text);
     });
     Mpz prime;
-    mpz_setbit(prime.v, 400);
-    mpz_nextprime(prime.v, prime.v);
+    mpz_setbit(prime, 400);
+    mpz_nextprime(prime, prime);
     EcmParams params;
     params.b1 = 20000;
     params.curves = 6;

@@ -11,26 +11,26 @@
 #include <vector>
 
 #include "prime/run_state.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 
 // The primes in [lo, hi] by GMP.
 std::vector<uint64_t> GmpPrimes(uint64_t lo, uint64_t hi) {
     std::vector<uint64_t> out;
     Mpz p;
-    mpz_set_ui(p.v, lo > 0 ? lo - 1 : 0);
-    for (mpz_nextprime(p.v, p.v); mpz_cmp_ui(p.v, hi) <= 0; mpz_nextprime(p.v, p.v))
-        out.push_back(mpz_get_ui(p.v));
+    mpz_set_ui(p, lo > 0 ? lo - 1 : 0);
+    for (mpz_nextprime(p, p); mpz_cmp_ui(p, hi) <= 0; mpz_nextprime(p, p))
+        out.push_back(mpz_get_ui(p));
     return out;
 }
 
 bool IsPrime(uint64_t v) {
     Mpz p;
-    mpz_set_ui(p.v, v);
-    return mpz_probab_prime_p(p.v, 30) != 0;
+    mpz_set_ui(p, v);
+    return mpz_probab_prime_p(p, 30) != 0;
 }
 
 // Ranges around the ends, the segment joins (every 65536 odd numbers from 3)

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace gmpref {
 
@@ -29,32 +29,32 @@ private:
 /// The whole method: a factor in `out`, or 1 when every curve failed.
 inline void Ecm(mpz_t out, const mpz_t N, int trials, const std::string& multiplier, uint32_t seed) {
     ClassicRand rng(seed);
-    Mpz s, y0, y2, x0, x3, a, b, t;
-    mpz_sqrt(s.v, N);
+    gmp::Mpz s, y0, y2, x0, x3, a, b, t;
+    mpz_sqrt(s, N);
     std::set<std::pair<std::string, std::string>> used;
     for (int curve = 0; curve < trials; ++curve) {
         for (;;) {
             const unsigned long first = rng.Next(), second = rng.Next(), third = rng.Next();
-            mpz_set_ui(y0.v, first * 65536 + second);
-            mpz_tdiv_r(y0.v, y0.v, s.v);
-            mpz_powm_ui(y0.v, y0.v, third, s.v);
-            mpz_mul(y2.v, y0.v, y0.v);
-            mpz_root(x0.v, y2.v, 3);
-            mpz_pow_ui(x3.v, x0.v, 3);
-            mpz_add(t.v, x3.v, x0.v);
-            if (mpz_cmp(t.v, y2.v) > 0) {
-                mpz_sub_ui(x0.v, x0.v, 1);
-                mpz_pow_ui(x3.v, x0.v, 3);
+            mpz_set_ui(y0, first * 65536 + second);
+            mpz_tdiv_r(y0, y0, s);
+            mpz_powm_ui(y0, y0, third, s);
+            mpz_mul(y2, y0, y0);
+            mpz_root(x0, y2, 3);
+            mpz_pow_ui(x3, x0, 3);
+            mpz_add(t, x3, x0);
+            if (mpz_cmp(t, y2) > 0) {
+                mpz_sub_ui(x0, x0, 1);
+                mpz_pow_ui(x3, x0, 3);
             }
-            if (mpz_sgn(x0.v) == 0) continue;
-            mpz_sub(a.v, y2.v, x3.v);
-            mpz_tdiv_q(a.v, a.v, x0.v);
-            mpz_mul(t.v, a.v, x0.v);
-            mpz_sub(b.v, y2.v, x3.v);
-            mpz_sub(b.v, b.v, t.v);
-            if (used.insert({Decimal(a.v), Decimal(b.v)}).second) break;
+            if (mpz_sgn(x0) == 0) continue;
+            mpz_sub(a, y2, x3);
+            mpz_tdiv_q(a, a, x0);
+            mpz_mul(t, a, x0);
+            mpz_sub(b, y2, x3);
+            mpz_sub(b, b, t);
+            if (used.insert({gmp::Text(a), gmp::Text(b)}).second) break;
         }
-        if (EcmCurve(out, N, a.v, x0.v, y0.v, multiplier)) return;
+        if (EcmCurve(out, N, a, x0, y0, multiplier)) return;
     }
     mpz_set_ui(out, 1);
 }

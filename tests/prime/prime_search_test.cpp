@@ -12,15 +12,15 @@
 #include "prime/prime_search.h"
 #include "prime/run_state.h"
 #include "tests/prime/progress_recorder.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-BigInt Big(const mpz_class& v) { return gmpref::FromMpz(v.get_mpz_t()); }
+BigInt Big(const mpz_class& v) { return gmp::ToBig(v.get_mpz_t()); }
 
 mpz_class Value(const BigInt& v) {
     mpz_class r;
-    gmpref::ToMpz(v, r.get_mpz_t());
+    mpz_set(r.get_mpz_t(), gmp::Mpz(v));
     return r;
 }
 

@@ -11,11 +11,11 @@
 
 #include "prime/siqs_internal.h"
 #include "prime/siqs_relations.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
-using gmpref::Mpz;
+using gmp::Mpz;
 using siqs::u32;
 using siqs::u64;
 
@@ -25,14 +25,14 @@ void Semiprime(Mpz& n, int digits, unsigned long seed) {
     gmp_randinit_mt(rng);
     gmp_randseed_ui(rng, seed);
     Mpz p, q, low;
-    mpz_ui_pow_ui(low.v, 10, static_cast<unsigned long>(digits / 2 - 1));
+    mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(digits / 2 - 1));
     for (Mpz* x : {&p, &q}) {
-        mpz_urandomm(x->v, rng, low.v);
-        mpz_mul_ui(x->v, x->v, 9);
-        mpz_add(x->v, x->v, low.v);
-        mpz_nextprime(x->v, x->v);
+        mpz_urandomm(*x, rng, low);
+        mpz_mul_ui(*x, *x, 9);
+        mpz_add(*x, *x, low);
+        mpz_nextprime(*x, *x);
     }
-    mpz_mul(n.v, p.v, q.v);
+    mpz_mul(n, p, q);
     gmp_randclear(rng);
 }
 
@@ -76,40 +76,40 @@ TEST(SiqsSieve, RelationsMatchTheirFactorisations) {
         }
 
         Mpz kn, y, lhs, rhs, t;
-        mpz_mul_ui(kn.v, n.v, fb.k);
+        mpz_mul_ui(kn, n, fb.k);
         for (size_t i = 0; i < store.Count(); ++i) {
             const u32* rel = store.Relation(i);
-            mpz_set_ui(y.v, 0);
+            mpz_set_ui(y, 0);
             for (int w = 5; w >= 0; --w) {
-                mpz_mul_2exp(y.v, y.v, 32);
-                mpz_add_ui(y.v, y.v, rel[3 + w]);
+                mpz_mul_2exp(y, y, 32);
+                mpz_add_ui(y, y, rel[3 + w]);
             }
-            mpz_mul(lhs.v, y.v, y.v);
-            mpz_sub(lhs.v, lhs.v, kn.v);
-            mpz_set_ui(rhs.v, 1);
+            mpz_mul(lhs, y, y);
+            mpz_sub(lhs, lhs, kn);
+            mpz_set_ui(rhs, 1);
             const u32* idx = rel + siqs::REL_HEADER;
             ASSERT_TRUE(std::is_sorted(idx, idx + rel[0]));
             for (u32 k = 0; k < rel[0]; ++k) {
                 if (idx[k] == 0) {
-                    mpz_neg(rhs.v, rhs.v);
+                    mpz_neg(rhs, rhs);
                 } else {
-                    mpz_mul_ui(rhs.v, rhs.v, fb.prime[idx[k]]);
+                    mpz_mul_ui(rhs, rhs, fb.prime[idx[k]]);
                 }
             }
             const u32 lp1 = rel[1], lp2 = rel[2];
             ASSERT_LE(lp1, lp2);
             for (u32 lp : {lp1, lp2}) {
                 if (lp == 1) continue;
-                mpz_set_ui(t.v, lp);
-                EXPECT_NE(mpz_probab_prime_p(t.v, 25), 0) << lp;
+                mpz_set_ui(t, lp);
+                EXPECT_NE(mpz_probab_prime_p(t, 25), 0) << lp;
                 EXPECT_GT(lp, fb.largestPrime);
                 EXPECT_LE(lp, fb.lpMax);
-                mpz_mul_ui(rhs.v, rhs.v, lp);
+                mpz_mul_ui(rhs, rhs, lp);
             }
             if (!r.dlp) {
                 EXPECT_EQ(lp1, 1u);
             }
-            ASSERT_EQ(mpz_cmp(lhs.v, rhs.v), 0) << r.digits << " relation " << i;
+            ASSERT_EQ(mpz_cmp(lhs, rhs), 0) << r.digits << " relation " << i;
         }
     }
 }

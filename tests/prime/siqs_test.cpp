@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "prime/siqs.h"
-#include "tests/prime/gmp_reference.h"
+#include "bench/gmp_prime.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ constexpr double ABORT_MS = 250;
 constexpr double ABORT_MS = 50;
 #endif
 
-using gmpref::FromDecimal;
-using gmpref::Mpz;
+using gmp::Mpz;
 
 std::string Text(BigInt v) {
     char buffer[BIGINT_TEXT_SIZE];
@@ -88,7 +87,7 @@ void FactorTable(const std::string& name) {
         const bool prime = c.factors.size() == 1 && c.factors[0] == c.n;
         for (const std::string sign : {"", "-"}) {
             if (sign == "-" && c.n.size() > 40) continue;  // the sign is the same work again
-            const SiqsResult r = Factor(FromDecimal((sign + c.n).c_str()));
+            const SiqsResult r = Factor(gmp::Parse((sign + c.n)).Big());
             EXPECT_EQ(r.status, prime ? SiqsResult::PRIME : SiqsResult::FACTORED) << c.note << "\n" << sign << c.n;
             EXPECT_EQ(Texts(r.primes), c.factors) << c.note << "\n" << sign << c.n;
             EXPECT_EQ(r.stats.discarded, 0) << c.note << "\n" << sign << c.n;
@@ -110,13 +109,13 @@ TEST(Siqs, SplitsRandomSemiprimesOnOneAndTwoThreads) {
         const int pd = 6 + static_cast<int>(gmp_urandomm_ui(rng, 15));
         const int qd = 12 + static_cast<int>(gmp_urandomm_ui(rng, 11));
         for (auto [x, d] : {std::pair{&p, pd}, std::pair{&q, qd}}) {
-            mpz_ui_pow_ui(low.v, 10, static_cast<unsigned long>(d - 1));
-            mpz_urandomm(x->v, rng, low.v);
-            mpz_add(x->v, x->v, low.v);
-            mpz_nextprime(x->v, x->v);
+            mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(d - 1));
+            mpz_urandomm(*x, rng, low);
+            mpz_add(*x, *x, low);
+            mpz_nextprime(*x, *x);
         }
-        if (mpz_cmp(p.v, q.v) > 0) mpz_swap(p.v, q.v);
-        mpz_mul(n.v, p.v, q.v);
+        if (mpz_cmp(p, q) > 0) mpz_swap(p, q);
+        mpz_mul(n, p, q);
         const SiqsResult r = Factor(n.Big(), 1 + i % 2);
         const std::vector<std::string> expected = {Text(p.Big()), Text(q.Big())};
         EXPECT_EQ(r.status, SiqsResult::FACTORED) << Text(n.Big());
@@ -145,10 +144,10 @@ TEST(Siqs, RefusesBadTargetsAndLargeCompositeParts) {
         {BigInt(-1), SiqsResult::BAD_TARGET, {}, "0"},
         {invalid, SiqsResult::BAD_TARGET, {}, "0"},
         {BigInt(-2), SiqsResult::PRIME, {"2"}, "0"},
-        {FromDecimal(wide.c_str()), SiqsResult::TOO_LARGE, {}, wide},
-        {FromDecimal(("-" + wide).c_str()), SiqsResult::TOO_LARGE, {}, wide},
-        {FromDecimal(wide.c_str()) * 21, SiqsResult::TOO_LARGE, {"3", "7"}, wide},
-        {FromDecimal(prime100.c_str()), SiqsResult::PRIME, {prime100}, "0"},
+        {gmp::Parse(wide.c_str()).Big(), SiqsResult::TOO_LARGE, {}, wide},
+        {gmp::Parse(("-" + wide)).Big(), SiqsResult::TOO_LARGE, {}, wide},
+        {gmp::Parse(wide.c_str()).Big() * 21, SiqsResult::TOO_LARGE, {"3", "7"}, wide},
+        {gmp::Parse(prime100.c_str()).Big(), SiqsResult::PRIME, {prime100}, "0"},
         // 10^100 - 1 has 100 digits: trial division leaves a 61-digit part
         // (tested in the slow table); 10^100 has 101 digits and only small factors.
         {BigInt(10).Power(100), SiqsResult::FACTORED, {}, "0"},
@@ -176,7 +175,7 @@ TEST(Siqs, ReportsRelationsAgainstThoseNeeded) {
     });
     const std::atomic<int> active{RUN_ACTIVE};
     // 45 digits, balanced.
-    const SiqsResult r = FactorSiqs(FromDecimal("170372778940218806569544030974008510803104279"), SiqsParams(), active,
+    const SiqsResult r = FactorSiqs(gmp::Parse("170372778940218806569544030974008510803104279").Big(), SiqsParams(), active,
                                     &progress);
     ASSERT_EQ(r.status, SiqsResult::FACTORED);
     ASSERT_FALSE(texts.empty());
@@ -214,7 +213,7 @@ std::pair<SiqsResult, double> FactorAndAbort(const BigInt& n, int ms, int thread
 
 TEST(Siqs, AbortEndsTheSieving) {
     // 70 digits: many seconds of sieving.
-    const BigInt n = FromDecimal("2908903710226360896074230564619177731544961978358472159295256374937");
+    const BigInt n = gmp::Parse("2908903710226360896074230564619177731544961978358472159295256374937").Big();
     for (int threads : {1, 2}) {
         const auto [r, ms] = FactorAndAbort(n, 300, threads);
         EXPECT_EQ(r.status, SiqsResult::ABORTED) << threads;
@@ -242,13 +241,13 @@ TEST(Siqs, HundredDigitsAreTakenAndRefusalsComeBeforeAnAbort) {
         {"1000000007", SiqsResult::PRIME},
         {"0", SiqsResult::BAD_TARGET},
     };
-    for (const Row& r : rows) EXPECT_EQ(FactorSiqs(FromDecimal(r.n), SiqsParams(), aborted, nullptr).status, r.status) << r.n;
+    for (const Row& r : rows) EXPECT_EQ(FactorSiqs(gmp::Parse(r.n).Big(), SiqsParams(), aborted, nullptr).status, r.status) << r.n;
 }
 
 TEST(Siqs, AbortAtAnyMomentGivesAbortedOrTheFactors) {
     // 40 digits: the run ends within tens of milliseconds, so the aborts fall
     // into every stage.
-    const BigInt n = FromDecimal("2498628522731428565561621651142451065223");
+    const BigInt n = gmp::Parse("2498628522731428565561621651142451065223").Big();
     const std::vector<std::string> factors = {"44001836472755394503", "56784641801905330241"};
     for (int ms = 0; ms <= 60; ms += 3) {
         const auto [r, latency] = FactorAndAbort(n, ms, 1 + ms % 2);
