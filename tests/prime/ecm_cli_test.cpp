@@ -102,17 +102,14 @@ TEST(CliEcm, RefusesBadArguments) {
                                 "10 seed=-1", "10 threads=0", "10 threads=257", "10 colour=3", "10 b1", "10 =5", "10 b1 =5"};
     for (const std::string& args : rows) {
         const CliRun run = RunCli(args);
-        EXPECT_EQ(run.status, 2) << args;
-        EXPECT_TRUE(run.out.empty()) << args;
-        ASSERT_EQ(run.err.size(), 1u) << args;
-        EXPECT_EQ(run.err[0].rfind("kalvora-cli ecm: ", 0), 0u) << args << ": " << run.err[0];
+        EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.size() == 1) << args;
+        EXPECT_TRUE(!run.err.empty() && run.err[0].rfind("kalvora-cli ecm: ", 0) == 0) << args;
     }
     // The limits themselves are taken.
     for (const std::string& args : {below + " b1=3 b2=3 curves=1", std::string("10 b1=1000000000 b2=10000000000 curves=1"),
                                     std::string("15 seed=18446744073709551615 threads=256 curves=1000000")}) {
         const CliRun run = RunCli(args);
-        EXPECT_EQ(run.status, 0) << args.substr(0, 40);
-        EXPECT_EQ(run.out.size(), 3u) << args.substr(0, 40);
+        EXPECT_TRUE(run.status == 0 && run.out.size() == 3) << args.substr(0, 40);
     }
 }
 

@@ -111,12 +111,7 @@ TEST(EcmEngine, FirstCurveInOrderWinsOnAnyThreadCount) {
             ASSERT_TRUE(IsProperFactor(r.n, alone.factor)) << "seed " << seed;
             EXPECT_GE(first, r.failing) << "the test needs a few curves that fail, seed " << seed;
             for (int threads : {1, 2, 8}) {
-                EcmParams params;
-                params.b1 = r.b1;
-                params.curves = 2000;
-                params.seed = seed;
-                params.threads = threads;
-                const EcmResult run = RunEcm(r.n, params, ACTIVE, nullptr);
+                const EcmResult run = RunEcm(r.n, {.b1 = r.b1, .curves = 2000, .seed = seed, .threads = threads, .label = {}}, ACTIVE, nullptr);
                 EXPECT_EQ(run.curvesRun, first + 1) << threads << " threads, seed " << seed;
                 EXPECT_EQ(run.sigma, EcmSigma(seed, first)) << threads << " threads, seed " << seed;
                 EXPECT_EQ(run.factor, alone.factor) << threads << " threads, seed " << seed;
@@ -139,11 +134,7 @@ TEST(EcmEngine, FindsRealFactors) {
         {wide, "752029148677", 1000, 7, 300},
     };
     for (const auto& r : rows) {
-        EcmParams params;
-        params.b1 = r.b1;
-        params.curves = r.curves;
-        params.seed = r.seed;
-        const EcmResult got = RunEcm(r.n.Big(), params, ACTIVE, nullptr);
+        const EcmResult got = RunEcm(r.n.Big(), {.b1 = r.b1, .curves = r.curves, .seed = r.seed, .label = {}}, ACTIVE, nullptr);
         EXPECT_EQ(Text(got.factor), r.prime) << r.n.Bits() << " bits";
     }
 }
@@ -158,13 +149,8 @@ TEST(EcmEngine, TrivialAndSmallTargets) {
         {"3486784401", "proper"}, {"1000000016000000063", "proper"},                                       // 3^20, two primes
     };
     for (const auto& r : rows) {
-        EcmParams params;
-        params.b1 = 1000;
-        params.curves = 30;
-        params.seed = 11;
-        params.threads = 2;
         const BigInt n = gmp::Parse(r.n).Big();
-        const EcmResult got = RunEcm(n, params, ACTIVE, nullptr);
+        const EcmResult got = RunEcm(n, {.b1 = 1000, .curves = 30, .seed = 11, .threads = 2, .label = {}}, ACTIVE, nullptr);
         const std::string expected = r.expected;
         if (expected == "proper") {
             EXPECT_TRUE(IsProperFactor(n, got.factor)) << r.n;
@@ -192,18 +178,13 @@ TEST(EcmEngine, AbortFromAnotherThread) {
     };
     for (const auto& r : rows) {
         std::atomic<int> state{RUN_ACTIVE};
-        EcmParams params;
-        params.b1 = r.b1;
-        params.b2 = r.b2;
-        params.curves = 100;
-        params.threads = 2;
         std::chrono::steady_clock::time_point flipped;
         std::thread flipper([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
             flipped = std::chrono::steady_clock::now();
             state.store(RUN_ABORT);
         });
-        const EcmResult got = RunEcm(prime.Big(), params, state, nullptr);
+        const EcmResult got = RunEcm(prime.Big(), {.b1 = r.b1, .b2 = r.b2, .curves = 100, .threads = 2, .label = {}}, state, nullptr);
         const auto returned = std::chrono::steady_clock::now();
         flipper.join();
         EXPECT_TRUE(got.aborted && got.factor == 0) << r.what;
@@ -228,10 +209,7 @@ TEST(EcmEngine, CurveThreadsInheritTheCallersPriority) {
         setpriority(PRIO_PROCESS, tid, std::min(19, getpriority(PRIO_PROCESS, tid) + 5));
         lowered = getpriority(PRIO_PROCESS, tid);
         callerTid = static_cast<int>(tid);
-        EcmParams params;
-        params.b1 = 1000000;
-        params.threads = 3;
-        RunEcm(prime.Big(), params, state, nullptr);
+        RunEcm(prime.Big(), {.b1 = 1000000, .threads = 3, .label = {}}, state, nullptr);
     });
     // The threads besides this one and the caller at the caller's nice
     // value (a sanitizer may run a thread of its own at ours).
@@ -263,11 +241,7 @@ TEST(EcmEngine, ProgressLine) {
             std::lock_guard<std::mutex> guard(lock);
             texts.push_back(text);
         });
-        EcmParams params;
-        params.b1 = 20000;
-        params.curves = *label ? 6 : 1;
-        params.threads = 2;
-        params.label = label;
+        const EcmParams params{.b1 = 20000, .curves = *label ? 6 : 1, .threads = 2, .label = label};
         const std::string head = *label ? label : "ECM";
         EXPECT_EQ(RunEcm(prime.Big(), params, ACTIVE, &progress).curvesRun, params.curves);
         ASSERT_FALSE(texts.empty());

@@ -128,51 +128,40 @@ TEST(FullRange, PseudoPrimeAbortsFromAnotherThread) {
     EXPECT_EQ(E().IsPseudoPrime(big, 30, aborted), 0) << "an abort before the first base";
 }
 
-// A 16-bit prime times a prime filling the width: rho meets the small one.
+// Rho against GMP: a 16-bit prime times a prime filling the width (rho meets
+// the small one), and small targets whose start test raises a to the b-th
+// power as an ordinary power, beyond the width, taken exactly all the same.
+// With c = back(n), 1000^256 + c = 1000 modulo n: the sequence from 1000 is constant.
 TEST(FullRange, RhoAgreesWithGmp) {
+    auto back = [](long modulus) {
+        Mpz r;
+        mpz_powm_ui(r, Mpz(1000L), 256, Mpz(modulus));
+        return 1000 - static_cast<int32_t>(mpz_get_ui(r));
+    };
     Rng rng(800);
-    const struct { const char* what; unsigned long bits; bool even; int trials, b; uint32_t a; int32_t c; } rows[] = {
-        {"just above the old limit", 810, false, 3000, 2, 2, 1},
-        {"even target", 1000, true, 3000, 2, 3, -7},
-        {"start value above 2^31", 1200, false, 2000, 3, 2147483653u, 5},
-        {"the full width", 1616, false, 3000, 2, 2, 1},
-        {"exponent 255", 1590, false, 400, 255, 7, -1000},
+    const struct { const char* what; unsigned long bits; long n; int trials, b; uint32_t a; int32_t c; } rows[] = {
+        {"just above the old limit", 810, 1, 3000, 2, 2, 1},
+        {"even target", 1000, 2, 3000, 2, 3, -7},
+        {"start value above 2^31", 1200, 1, 2000, 3, 2147483653u, 5},
+        {"the full width", 1616, 1, 3000, 2, 2, 1},
+        {"exponent 255", 1590, 1, 400, 255, 7, -1000},
+        {"X[1] = X[0]", 0, 1000003, 500, 256, 1000, back(1000003)},
+        {"one more: the walk runs", 0, 1000003, 500, 256, 1000, back(1000003) + 1},
+        {"addend above the target: the documented walk", 0, 8051, 500, 256, 1000, 3 * 8051 + 1000},
+        {"addend above the target, X[1] = X[0]", 0, 8051, 500, 256, 1000, back(8051) + 2 * 8051},
     };
     int found = 0;
     for (const auto& r : rows) {
-        Mpz n = rng.Prime(16), expected;
-        mpz_mul(n, n, rng.Prime(r.bits - 16 - r.even));
-        mpz_mul_2exp(n, n, r.even);
+        Mpz n(r.n), expected;
+        if (r.bits > 0) mpz_mul(n, n, rng.Prime(16)), mpz_mul(n, n, rng.Prime(r.bits - 16 - (r.n == 2)));
         gmpref::Rho(expected, n, r.trials, r.b, r.a, r.c);
         EXPECT_EQ(E().Rho(n.Big(), r.trials, r.b, r.a, r.c, ACTIVE), expected.Big()) << r.what;
-        found += mpz_cmp_ui(expected, 1) > 0;
+        EXPECT_EQ(E().RhoStartReturns(n.Big(), r.trials, r.b, r.a, r.c), mpz_cmp_si(expected, -2) == 0) << r.what;
+        found += r.bits > 0 && mpz_cmp_ui(expected, 1) > 0;
     }
     EXPECT_GE(found, 3) << "the rows should find their planted factors";
-    EXPECT_EQ(E().Rho(gmp::Parse("2^1279-1").Big(), 300, 2, 2, 1, ACTIVE), BigInt(0)) << "a wide prime";
-}
-
-// The start test raises a to the b-th power as an ordinary power: beyond the
-// width for these rows, taken exactly all the same. With c = back(n),
-// 1000^256 + c = 1000 modulo n: the sequence from 1000 is constant.
-TEST(FullRange, RhoStartTestWithAPowerBeyondTheWidth) {
-    auto back = [](unsigned long modulus) {
-        Mpz r;
-        mpz_powm_ui(r, Mpz(1000L), 256, Mpz(static_cast<long>(modulus)));
-        return 1000 - static_cast<int32_t>(mpz_get_ui(r));
-    };
-    const struct { const char* what; long n; int32_t c; } rows[] = {
-        {"X[1] = X[0]", 1000003, back(1000003)},
-        {"one more: the walk runs", 1000003, back(1000003) + 1},
-        {"addend above the target: the documented walk", 8051, 3 * 8051 + 1000},
-        {"addend above the target, X[1] = X[0]", 8051, back(8051) + 2 * 8051},
-    };
-    for (const auto& r : rows) {
-        Mpz expected;
-        gmpref::Rho(expected, Mpz(r.n), 500, 256, 1000, r.c);
-        EXPECT_EQ(E().Rho(BigInt(r.n), 500, 256, 1000, r.c, ACTIVE), expected.Big()) << r.what;
-        EXPECT_EQ(E().RhoStartReturns(BigInt(r.n), 500, 256, 1000, r.c), mpz_cmp_si(expected, -2) == 0) << r.what;
-    }
     EXPECT_GT(back(8051) + 2 * 8051, 0) << "the last row's addend exceeds its target";
+    EXPECT_EQ(E().Rho(gmp::Parse("2^1279-1").Big(), 300, 2, 2, 1, ACTIVE), BigInt(0)) << "a wide prime";
     // c < -n with an odd exponent: 2^3 + c lifted and reduced is -623, then
     // (-623)^3 + c gives -1264 (Python, exact powers). A power that lost its
     // sign would lead back to 2.
