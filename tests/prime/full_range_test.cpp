@@ -6,15 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
-#include <sstream>
+#include <set>
 #include <string>
-#include <thread>
 
-#include "prime/prime_engine.h"
-#include "tests/prime/gmp_ecm_reference.h"
 #include "bench/gmp_prime.h"
+#include "prime/prime_engine.h"
 #include "tests/support/box_recorder.h"
 
 namespace {
@@ -22,239 +19,173 @@ namespace {
 using gmp::Mpz;
 
 const PrimeEngine& E() { return g_primeEngine; }
+const std::atomic<int> ACTIVE{RUN_ACTIVE};
 
 // A seeded GMP generator for one test.
 struct Rng {
     gmp_randstate_t state;
-    explicit Rng(unsigned long seed) {
-        gmp_randinit_default(state);
-        gmp_randseed_ui(state, seed);
-    }
+    explicit Rng(unsigned long seed) { gmp_randinit_default(state), gmp_randseed_ui(state, seed); }
     ~Rng() { gmp_randclear(state); }
+    /// A random prime of exactly `bits` bits.
+    Mpz Prime(unsigned long bits) {
+        Mpz p;
+        while (p.Bits() != bits) mpz_urandomb(p, state, bits), mpz_setbit(p, bits - 1), mpz_nextprime(p, p);
+        return p;
+    }
 };
 
-// A random prime of exactly `bits` bits.
-void RandomPrime(mpz_t p, Rng& rng, unsigned long bits) {
-    do {
-        mpz_urandomb(p, rng.state, bits);
-        mpz_setbit(p, bits - 1);
-        mpz_nextprime(p, p);
-    } while (mpz_sizeinbase(p, 2) != bits);
-}
-
-void AddSigned(mpz_t n, long addend) {
-    if (addend >= 0) {
-        mpz_add_ui(n, n, static_cast<unsigned long>(addend));
-    } else {
-        mpz_sub_ui(n, n, static_cast<unsigned long>(-addend));
+// The old elliptic curve method in GMP, draw for draw: the classic rand()
+// (next = next * 1103515245 + 12345, draw = next / 65536 % 32768) from the
+// seed, the same distinct curves in the same order, each walked by
+// gmpref::EcmCurve. A factor, or 1 when every curve failed.
+Mpz GmpEcm(const mpz_t N, int trials, const std::string& multiplier, uint32_t seed) {
+    auto draw = [&seed]() -> unsigned long { return ((seed = seed * 1103515245u + 12345u) / 65536u) % 32768u; };
+    Mpz s, y0, y2, x0, x3, a, b, t, out;
+    mpz_sqrt(s, N);
+    std::set<std::pair<std::string, std::string>> used;
+    for (int curve = 0; curve < trials; ++curve) {
+        for (;;) {
+            const unsigned long first = draw(), second = draw(), third = draw();
+            mpz_set_ui(y0, first * 65536 + second);
+            mpz_tdiv_r(y0, y0, s);
+            mpz_powm_ui(y0, y0, third, s);
+            mpz_mul(y2, y0, y0);
+            mpz_root(x0, y2, 3);
+            mpz_pow_ui(x3, x0, 3);
+            mpz_add(t, x3, x0);
+            if (mpz_cmp(t, y2) > 0) mpz_sub_ui(x0, x0, 1), mpz_pow_ui(x3, x0, 3);
+            if (mpz_sgn(x0) == 0) continue;
+            mpz_sub(a, y2, x3), mpz_tdiv_q(a, a, x0);  // y0^2 = x0^3 + a x0 + b, 0 <= b < x0
+            mpz_mul(t, a, x0), mpz_sub(b, y2, x3), mpz_sub(b, b, t);
+            if (used.insert({gmp::Text(a), gmp::Text(b)}).second) break;
+        }
+        if (gmpref::EcmCurve(out, N, a, x0, y0, multiplier)) return out;
     }
+    return Mpz(1L);
 }
 
-void PowerOfTwoPlus(mpz_t n, unsigned long exponent, long addend) {
-    mpz_ui_pow_ui(n, 2, exponent);
-    AddSigned(n, addend);
-}
-
-// --- Pseudo-prime test ------------------------------------------------------------------
-
+// Our verdict with 30 bases equals the same steps in GMP and GMP's own test;
+// a strong pseudoprime to base 2 passes the base 2 alone.
 TEST(FullRange, PseudoPrimeAgreesWithGmp) {
-    Rng rng(1616);
-    // Every row: our verdict with 30 bases equals the same steps in GMP and
-    // GMP's own test; a strong pseudoprime to base 2 passes the base 2 alone.
-    auto check = [](const std::string& what, const mpz_t n, bool strongPseudoprimeToBase2) {
-        ASSERT_LE(mpz_sizeinbase(n, 2), 1616u) << what;
-        const BigInt big = gmp::ToBig(n);
-        const int ours = E().IsPseudoPrime(big, 30);
+    auto check = [](const std::string& what, const Mpz& n, bool base2Pseudoprime = false) {
+        ASSERT_LE(n.Bits(), 1616u) << what;
+        const int ours = E().IsPseudoPrime(n.Big(), 30);
         EXPECT_EQ(ours, gmpref::IsPseudoPrime(n, 30, E().primes)) << what;
         EXPECT_EQ(ours, mpz_probab_prime_p(n, 30) != 0 ? 1 : 0) << what;
-        if (strongPseudoprimeToBase2) {
-            EXPECT_EQ(gmpref::IsPseudoPrime(n, 1, E().primes), 1) << what << ": not a strong pseudoprime";
-            EXPECT_EQ(E().IsPseudoPrime(big, 1), 1) << what << ", base 2 alone";
-        }
+        if (base2Pseudoprime) { EXPECT_TRUE(gmpref::IsPseudoPrime(n, 1, E().primes) == 1 && E().IsPseudoPrime(n.Big(), 1) == 1) << what; }
     };
-    Mpz n, p, q;
+    Rng rng(1616);
     for (unsigned long bits : {810ul, 1024ul, 1500ul, 1616ul}) {
-        RandomPrime(n, rng, bits);
-        check("prime of " + std::to_string(bits) + " bits", n, false);
-        RandomPrime(p, rng, bits / 2);
-        RandomPrime(q, rng, bits - bits / 2);
-        mpz_mul(n, p, q);
-        if (mpz_sizeinbase(n, 2) <= 1616) check("two primes, " + std::to_string(bits) + " bits", n, false);
+        check("prime of " + std::to_string(bits) + " bits", rng.Prime(bits));
+        Mpz n = rng.Prime(bits / 2);
+        mpz_mul(n, n, rng.Prime(bits - bits / 2));
+        if (n.Bits() <= 1616) check("two primes, " + std::to_string(bits) + " bits", n);
     }
-    PowerOfTwoPlus(n, 1279, -1);
-    check("2^1279 - 1, a Mersenne prime", n, false);
-    PowerOfTwoPlus(n, 1200, 0);
+    check("2^1279 - 1, a Mersenne prime", gmp::Parse("2^1279-1"));
+    for (const char* n : {"2^811-1", "2^1201-1", "2^1609-1", "2^1024+1"}) check(std::string(n) + ": composite", gmp::Parse(n), true);
+    Mpz n = gmp::Parse("2^1200");
     mpz_mul_ui(n, n, 196);
+    check("196 * 2^1200: even", n);
     mpz_add_ui(n, n, 1);
-    check("196 * 2^1200 + 1: prime, 1202 squarings for condition B", n, false);
-    mpz_sub_ui(n, n, 1);
-    check("196 * 2^1200: even", n, false);
-    for (unsigned long e : {811ul, 1201ul, 1609ul}) {
-        PowerOfTwoPlus(n, e, -1);
-        check("2^" + std::to_string(e) + " - 1, composite", n, true);
-    }
-    PowerOfTwoPlus(n, 1024, 1);
-    check("2^1024 + 1, composite Fermat number", n, true);
-
+    check("196 * 2^1200 + 1: prime, 1202 squarings for condition B", n);
+    // Chernick's Carmichael numbers (6k + 1)(12k + 1)(18k + 1): k and the bits on each data row.
     std::ifstream data(KALVORA_TEST_DATA "/wide_carmichael.vec");
-    ASSERT_TRUE(data) << "wide_carmichael.vec";
     int carmichaels = 0;
-    for (std::string line; std::getline(data, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string k;
-        size_t bits = 0;
-        fields >> k >> bits;
-        Mpz kk(k.c_str()), f;
+    for (std::string k, bits; data >> k;) {
+        if (k[0] == '#' && std::getline(data, k)) continue;
+        data >> bits;
         mpz_set_ui(n, 1);
         for (unsigned long m : {6ul, 12ul, 18ul}) {
-            mpz_mul_ui(f, kk, m);
-            mpz_add_ui(f, f, 1);
+            Mpz f(k.c_str());
+            mpz_mul_ui(f, f, m), mpz_add_ui(f, f, 1);
             ASSERT_NE(mpz_probab_prime_p(f, 25), 0) << "the data row's factor " << m << "k + 1";
             mpz_mul(n, n, f);
         }
-        ASSERT_EQ(mpz_sizeinbase(n, 2), bits) << k;
-        check("Carmichael number of " + std::to_string(bits) + " bits", n, false);
+        ASSERT_EQ(std::to_string(n.Bits()), bits) << k;
+        check("Carmichael number of " + bits + " bits", n);
         ++carmichaels;
     }
     EXPECT_EQ(carmichaels, 4);
+    // (The abort while running: FullRangeWorkers.PseudoPrimeTestGivesWayToAbort.)
+    const std::atomic<int> aborted{RUN_ABORT};
+    EXPECT_EQ(E().IsPseudoPrime(gmp::Parse("2^1279-1").Big(), 30, aborted), 0) << "an abort before the first base";
 }
 
-TEST(FullRange, PseudoPrimeAbortsFromAnotherThread) {
-    // 2^1279 - 1 is prime: with every table prime as a base it runs for many seconds.
-    Mpz n;
-    PowerOfTwoPlus(n, 1279, -1);
-    const BigInt big = n.Big();
-    std::atomic<int> state{RUN_ACTIVE};
-    std::chrono::steady_clock::time_point flipped;
-    std::thread flipper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        flipped = std::chrono::steady_clock::now();
-        state.store(RUN_ABORT);
-    });
-    const int result = E().IsPseudoPrime(big, PRIME_COUNT, state);
-    const auto returned = std::chrono::steady_clock::now();
-    flipper.join();
-    EXPECT_EQ(result, 0);
-    // A bound for a loaded machine, far below the uninterrupted run.
-    EXPECT_LT(std::chrono::duration<double>(returned - flipped).count(), 2.0);
-
-    std::atomic<int> aborted{RUN_ABORT};
-    EXPECT_EQ(E().IsPseudoPrime(big, 30, aborted), 0) << "an abort before the first base";
-}
-
-// --- Rho ---------------------------------------------------------------------------------
-
+// Rho against GMP: a 16-bit prime times a prime filling the width (rho meets
+// the small one), and small targets whose start test raises a to the b-th
+// power as an ordinary power, beyond the width, taken exactly all the same.
+// With c = back(n), 1000^256 + c = 1000 modulo n: the sequence from 1000 is constant.
 TEST(FullRange, RhoAgreesWithGmp) {
-    std::atomic<int> active{RUN_ACTIVE};
-    Rng rng(800);
-    struct Row { const char* what; unsigned long bits; bool even; int trials; int b; uint32_t a; int32_t c; };
-    // A 16-bit prime times a prime filling the width: rho meets the small one.
-    const Row rows[] = {
-        {"just above the old limit", 810, false, 3000, 2, 2, 1},
-        {"even target", 1000, true, 3000, 2, 3, -7},
-        {"start value above 2^31", 1200, false, 2000, 3, 2147483653u, 5},
-        {"the full width", 1616, false, 3000, 2, 2, 1},
-        {"exponent 255", 1590, false, 400, 255, 7, -1000},
-    };
-    Mpz p, q, n, expected;
-    int found = 0;
-    for (const Row& r : rows) {
-        RandomPrime(p, rng, 16);
-        RandomPrime(q, rng, r.bits - 16 - (r.even ? 1 : 0));
-        mpz_mul(n, p, q);
-        if (r.even) mpz_mul_2exp(n, n, 1);
-        ASSERT_LE(mpz_sizeinbase(n, 2), 1616u) << r.what;
-        gmpref::Rho(expected, n, r.trials, r.b, r.a, r.c);
-        EXPECT_EQ(E().Rho(n.Big(), r.trials, r.b, r.a, r.c, active), expected.Big()) << r.what;
-        if (mpz_cmp_ui(expected, 1) > 0) ++found;
-    }
-    EXPECT_GE(found, 3) << "the rows should find their planted factors";
-
-    PowerOfTwoPlus(n, 1279, -1);
-    EXPECT_EQ(E().Rho(n.Big(), 300, 2, 2, 1, active), BigInt(0)) << "a wide prime";
-}
-
-// The start test raises a to the b-th power as an ordinary power: beyond the
-// width for these rows, taken exactly all the same.
-TEST(FullRange, RhoStartTestWithAPowerBeyondTheWidth) {
-    std::atomic<int> active{RUN_ACTIVE};
-    // With c = back(n), 1000^256 + c = 1000 modulo n: the sequence from 1000 is constant.
-    auto back = [](unsigned long modulus) {
-        Mpz n, base("1000"), r;
-        mpz_set_ui(n, modulus);
-        mpz_powm_ui(r, base, 256, n);
+    auto back = [](long modulus) {
+        Mpz r;
+        mpz_powm_ui(r, Mpz(1000L), 256, Mpz(modulus));
         return 1000 - static_cast<int32_t>(mpz_get_ui(r));
     };
-    struct Row { const char* what; unsigned long n; int32_t c; };
-    const Row rows[] = {
-        {"X[1] = X[0]", 1000003, back(1000003)},
-        {"one more: the walk runs", 1000003, back(1000003) + 1},
-        {"addend above the target: the documented walk", 8051, 3 * 8051 + 1000},
-        {"addend above the target, X[1] = X[0]", 8051, back(8051) + 2 * 8051},
+    Rng rng(800);
+    const struct { const char* what; unsigned long bits; long n; int trials, b; uint32_t a; int32_t c; } rows[] = {
+        {"just above the old limit", 810, 1, 3000, 2, 2, 1},
+        {"even target", 1000, 2, 3000, 2, 3, -7},
+        {"start value above 2^31", 1200, 1, 2000, 3, 2147483653u, 5},
+        {"the full width", 1616, 1, 3000, 2, 2, 1},
+        {"exponent 255", 1590, 1, 400, 255, 7, -1000},
+        {"X[1] = X[0]", 0, 1000003, 500, 256, 1000, back(1000003)},
+        {"one more: the walk runs", 0, 1000003, 500, 256, 1000, back(1000003) + 1},
+        {"addend above the target: the documented walk", 0, 8051, 500, 256, 1000, 3 * 8051 + 1000},
+        {"addend above the target, X[1] = X[0]", 0, 8051, 500, 256, 1000, back(8051) + 2 * 8051},
     };
-    Mpz target, expected;
-    for (const Row& r : rows) {
-        mpz_set_ui(target, r.n);
-        gmpref::Rho(expected, target, 500, 256, 1000, r.c);
-        EXPECT_EQ(E().Rho(target.Big(), 500, 256, 1000, r.c, active), expected.Big()) << r.what;
-        EXPECT_EQ(E().RhoStartReturns(target.Big(), 500, 256, 1000, r.c), mpz_cmp_si(expected, -2) == 0) << r.what;
+    int found = 0;
+    for (const auto& r : rows) {
+        Mpz n(r.n), expected;
+        if (r.bits > 0) mpz_mul(n, n, rng.Prime(16)), mpz_mul(n, n, rng.Prime(r.bits - 16 - (r.n == 2)));
+        gmpref::Rho(expected, n, r.trials, r.b, r.a, r.c);
+        EXPECT_EQ(E().Rho(n.Big(), r.trials, r.b, r.a, r.c, ACTIVE), expected.Big()) << r.what;
+        EXPECT_EQ(E().RhoStartReturns(n.Big(), r.trials, r.b, r.a, r.c), mpz_cmp_si(expected, -2) == 0) << r.what;
+        found += r.bits > 0 && mpz_cmp_ui(expected, 1) > 0;
     }
-    EXPECT_GT(8051 + 2 * 8051 + back(8051), 8051) << "the last row's addend exceeds its target";
+    EXPECT_GE(found, 3) << "the rows should find their planted factors";
+    EXPECT_GT(back(8051) + 2 * 8051, 0) << "the last row's addend exceeds its target";
+    EXPECT_EQ(E().Rho(gmp::Parse("2^1279-1").Big(), 300, 2, 2, 1, ACTIVE), BigInt(0)) << "a wide prime";
     // c < -n with an odd exponent: 2^3 + c lifted and reduced is -623, then
     // (-623)^3 + c gives -1264 (Python, exact powers). A power that lost its
     // sign would lead back to 2.
     EXPECT_FALSE(E().RhoStartReturns(BigInt(8051), 10, 3, 2, -8682));
 }
 
-// --- p-1 ---------------------------------------------------------------------------------
-
 // A prime p with p - 1 = 2 * factor * (four odd primes below `below` drawn at random).
-void SmoothPrime(mpz_t p, Rng& rng, int below, unsigned long factor) {
-    for (;;) {
+Mpz SmoothPrime(Rng& rng, int below, unsigned long factor) {
+    Mpz p;
+    while (mpz_probab_prime_p(p, 30) == 0) {
         mpz_set_ui(p, 2 * factor);
-        for (int k = 0; k < 4; ++k) {
-            const unsigned long odd = 1 + gmp_urandomm_ui(rng.state, static_cast<unsigned long>(E().primeIndex[below] - 1));
-            mpz_mul_ui(p, p, static_cast<unsigned long>(E().primes[odd]));
-        }
+        for (int k = 0; k < 4; ++k)
+            mpz_mul_ui(p, p, static_cast<unsigned long>(E().primes[1 + gmp_urandomm_ui(rng.state, static_cast<unsigned long>(E().primeIndex[below] - 1))]));
         mpz_add_ui(p, p, 1);
-        if (mpz_probab_prime_p(p, 30)) return;
     }
+    return p;
 }
 
 TEST(FullRange, Pm1AgreesWithGmp) {
-    std::atomic<int> active{RUN_ACTIVE};
     Rng rng(1600);
-    struct Row { const char* what; unsigned long bits; bool even; int e1; int e2; int B2; unsigned long factor; };
-    const Row rows[] = {
+    const struct { const char* what; unsigned long bits; bool even; int e1, e2, B2; unsigned long factor; } rows[] = {
         {"stage 1", 1000, false, 16, 1, 262144, 1},
         {"stage 1, even target of the full width", 1615, true, 16, 1, 262144, 1},
         // 271^200 is beyond the width: the powers from 271 on are exact all the same.
         {"exponent 200, completed at 271", 1300, false, 200, 1, 262144, 271 * 271},
         // 262151 is prime: p - 1 is completed in stage 2 only.
         {"stage 2", 850, false, 2, 2, 262160, 262151},
+        // 2 has the order 48 = 2^4 * 3 modulo 97: the exponent e1 = 4 covers it, e1 = 3 does not.
+        {"97 with e1 = 3", 0, false, 3, 1, 262144, 0},
+        {"97 with e1 = 4", 0, false, 4, 1, 262144, 0},
     };
-    Mpz p, q, n, expected;
-    for (const Row& r : rows) {
-        SmoothPrime(p, rng, 260, r.factor);
-        RandomPrime(q, rng, r.bits - mpz_sizeinbase(p, 2) - (r.even ? 1 : 0));
-        mpz_mul(n, p, q);
-        if (r.even) mpz_mul_2exp(n, n, 1);
+    for (const auto& r : rows) {
+        const Mpz p = r.bits > 0 ? SmoothPrime(rng, 260, r.factor) : Mpz(97L);
+        Mpz n = rng.Prime(r.bits > 0 ? r.bits - p.Bits() - r.even : 100), expected;
+        mpz_mul(n, n, p);
+        mpz_mul_2exp(n, n, r.even);
         gmpref::Pm1(expected, n, r.e1, r.e2, r.B2, E().primes, PRIME_COUNT);
-        EXPECT_EQ(mpz_cmp(expected, p), 0) << r.what << ": the row should find its planted factor";
-        EXPECT_EQ(E().Pm1(n.Big(), r.e1, r.e2, r.B2, active), expected.Big()) << r.what;
-    }
-    // 2 has the order 48 = 2^4 * 3 modulo 97: the exponent e1 = 4 covers it, e1 = 3 does not.
-    RandomPrime(q, rng, 100);
-    mpz_mul_ui(n, q, 97);
-    for (int e1 : {3, 4}) {
-        gmpref::Pm1(expected, n, e1, 1, 262144, E().primes, PRIME_COUNT);
-        EXPECT_EQ(mpz_cmp_ui(expected, e1 == 4 ? 97 : 0), 0) << "e1 " << e1;
-        EXPECT_EQ(E().Pm1(n.Big(), e1, 1, 262144, active), expected.Big()) << "e1 " << e1;
+        EXPECT_EQ(mpz_cmp(expected, r.e1 == 3 ? Mpz(0L) : p), 0) << r.what << ": the row should find its planted factor";
+        EXPECT_EQ(E().Pm1(n.Big(), r.e1, r.e2, r.B2, ACTIVE), expected.Big()) << r.what;
     }
 }
-
-// --- Elliptic curves ---------------------------------------------------------------------
 
 EllipticPoint ToPoint(const gmpref::Point& p) {
     EllipticPoint r;
@@ -266,8 +197,7 @@ EllipticPoint ToPoint(const gmpref::Point& p) {
 
 // AddPoints against GMP; a failed point's denominator beyond 1616 bits is
 // carried as its remainder modulo N (the same gcd with N).
-void ExpectSameSum(const std::string& what, const gmpref::Point& p1, const gmpref::Point& p2, const mpz_t a,
-                   const mpz_t N) {
+void ExpectSameSum(const std::string& what, const gmpref::Point& p1, const gmpref::Point& p2, const mpz_t a, const mpz_t N) {
     gmpref::Point r;
     gmpref::AddPoints(r, p1, p2, a, N);
     if (mpz_sizeinbase(r.x, 2) > 1616) mpz_tdiv_r(r.x, r.x, N);
@@ -291,19 +221,13 @@ TEST(FullRange, AddPointsAgreesWithGmpOnRandomPoints) {
         mpz_setbit(N, bits - 1);
         if (i % 4 == 1) mpz_setbit(N, 0);
         if (i % 4 == 2) mpz_clrbit(N, 0);  // even moduli: plain residues
-        if (i % 9 == 5) mpz_neg(N, N);   // the remainder only looks at |N|
-        coordinate(a);
-        coordinate(p1.x);
-        coordinate(p1.y);
-        if (i % 3 == 0) {
-            p2.Set(p1);  // doubling
-        } else {
-            coordinate(p2.x);
-            coordinate(p2.y);
-        }
-        if (i % 25 == 1) mpz_set(p2.x, p1.x);  // same x, other y
-        if (i % 25 == 2) mpz_neg(p2.y, p1.y);  // P + (-P)
-        if (i % 25 == 4) mpz_neg(p2.x, p1.x);  // x2 = -x1 is another x
+        if (i % 9 == 5) mpz_neg(N, N);     // the remainder only looks at |N|
+        coordinate(a), coordinate(p1.x), coordinate(p1.y);
+        if (i % 3 == 0) p2.Set(p1);  // doubling
+        if (i % 3 != 0) coordinate(p2.x), coordinate(p2.y);
+        if (i % 25 == 1) mpz_set(p2.x, p1.x);     // same x, other y
+        if (i % 25 == 2) mpz_neg(p2.y, p1.y);     // P + (-P)
+        if (i % 25 == 4) mpz_neg(p2.x, p1.x);     // x2 = -x1 is another x
         if (i % 50 == 3) mpz_add(p1.y, p1.y, N);  // beyond (-N, N): the formulas hold for any value
         ExpectSameSum("row " + std::to_string(i) + " N " + gmp::Text(N), p1, p2, a, N);
     }
@@ -318,8 +242,7 @@ TEST(FullRange, AddPointsSignsOfNearTies) {
     for (int i = 0; i < 60; ++i) {
         const unsigned long bits = 1000 + static_cast<unsigned long>(i) * 10;
         mpz_urandomb(N, rng.state, bits);
-        mpz_setbit(N, bits - 1);
-        mpz_setbit(N, 0);
+        mpz_setbit(N, bits - 1), mpz_setbit(N, 0);
         const long tie = i % 3 - 1;
         unsigned long delta = 1 + gmp_urandomm_ui(rng.state, 1000);
         while (mpz_gcd_ui(nullptr, N, delta) != 1 || mpz_gcd_ui(nullptr, N, delta + 1) != 1) ++delta;
@@ -328,121 +251,86 @@ TEST(FullRange, AddPointsSignsOfNearTies) {
             // x1 + x2 = lambda^2 + tie: x3 = -tie, its sign settled by the square of lambda.
             mpz_urandomb(lambda, rng.state, bits / 2 - 2);
             mpz_mul(t, lambda, lambda);
-            AddSigned(t, tie);
+            tie < 0 ? mpz_sub_ui(t, t, 1) : mpz_add_ui(t, t, static_cast<unsigned long>(tie));
             if (mpz_odd_p(t) != static_cast<int>(delta & 1)) ++delta;  // x1 + x2 = 2 x1 + delta
-            mpz_sub_ui(p1.x, t, delta);
-            mpz_tdiv_q_2exp(p1.x, p1.x, 1);
+            mpz_sub_ui(p1.x, t, delta), mpz_tdiv_q_2exp(p1.x, p1.x, 1);
             mpz_urandomb(p1.y, rng.state, bits - 2);
         } else {
             // y1 = lambda (x1 - x3) - tie: y3 = tie, its sign settled by that product.
             mpz_set_ui(lambda, 1 + static_cast<unsigned long>(i % 4 == 1));
             mpz_urandomb(p1.x, rng.state, bits - 5);
-            mpz_mul(x3, lambda, lambda);
-            mpz_sub(x3, x3, p1.x);
-            mpz_sub(x3, x3, p1.x);
-            mpz_sub_ui(x3, x3, delta);
-            mpz_sub(run, p1.x, x3);
-            mpz_mul(p1.y, lambda, run);
-            AddSigned(p1.y, -tie);
+            mpz_mul(x3, lambda, lambda), mpz_sub(x3, x3, p1.x), mpz_sub(x3, x3, p1.x), mpz_sub_ui(x3, x3, delta);
+            mpz_sub(run, p1.x, x3), mpz_mul(p1.y, lambda, run);
+            tie < 0 ? mpz_add_ui(p1.y, p1.y, 1) : mpz_sub_ui(p1.y, p1.y, static_cast<unsigned long>(tie));
         }
         if (i % 4 >= 2) mpz_neg(p1.y, p1.y);
         // y2 - y1 = lambda * delta with x2 - x1 = delta: the slope is lambda.
-        mpz_add_ui(p2.x, p1.x, delta);
-        mpz_mul_ui(t, lambda, delta);
-        mpz_add(p2.y, p1.y, t);
+        mpz_add_ui(p2.x, p1.x, delta), mpz_mul_ui(t, lambda, delta), mpz_add(p2.y, p1.y, t);
         ExpectSameSum("near tie " + std::to_string(i), p1, p2, a, N);
     }
     // Doubling with a = -(3 x1^2 + tie): the numerator's sign by 3 x1^2.
     for (long tie : {-1L, 0L, 1L}) {
         mpz_urandomb(N, rng.state, 1600);
-        mpz_setbit(N, 1599);
-        mpz_setbit(N, 0);
+        mpz_setbit(N, 1599), mpz_setbit(N, 0);
         mpz_urandomb(p1.x, rng.state, 800);
         do {  // an invertible denominator 2 y1
             mpz_urandomb(p1.y, rng.state, 1500);
             mpz_gcd(t, p1.y, N);
         } while (mpz_cmp_ui(t, 1) != 0);
         p2.Set(p1);
-        mpz_mul(a, p1.x, p1.x);
-        mpz_mul_ui(a, a, 3);
-        AddSigned(a, tie);
-        mpz_neg(a, a);
+        mpz_mul(a, p1.x, p1.x), mpz_mul_ui(a, a, 3), mpz_add(a, a, Mpz(tie)), mpz_neg(a, a);
         ExpectSameSum("doubling, a = -(3 x^2 + " + std::to_string(tie) + ")", p1, p2, a, N);
     }
     // N = 3 m of 1616 bits, y1 = N - 3: the denominator 2 y1 shares 3 with N
     // and has 1617 bits; the failed point carries 2 y1 rem N = N - 6.
-    do {
-        mpz_urandomb(N, rng.state, 1615);
-        mpz_mul_ui(N, N, 3);
-    } while (mpz_sizeinbase(N, 2) != 1616);
+    do mpz_urandomb(N, rng.state, 1615), mpz_mul_ui(N, N, 3);
+    while (mpz_sizeinbase(N, 2) != 1616);
     mpz_sub_ui(p1.y, N, 3);
     p2.Set(p1);
     ExpectSameSum("a denominator beyond the width", p1, p2, a, N);
-    const EllipticPoint failed = E().AddPoints(ToPoint(p1), ToPoint(p2), a.Big(), N.Big());
     mpz_sub_ui(t, N, 6);
-    EXPECT_EQ(failed.x, t.Big());
+    EXPECT_EQ(E().AddPoints(ToPoint(p1), ToPoint(p2), a.Big(), N.Big()).x, t.Big());
 }
 
-// A prime of 12 to 18 bits times a prime filling the width: the curves meet
-// the small one (its group orders are 100- or 1000-smooth often enough).
-TEST(FullRange, EcmFindsAPlantedFactor) {
-    std::atomic<int> active{RUN_ACTIVE};
-    BoxRecorder boxes;
-    Rng rng(4242);
-    struct Row { unsigned long bits; unsigned long factorBits; int smoothness; uint32_t seed; };
-    const Row rows[] = {{1000, 14, 100, 7}, {1300, 16, 100, 99}, {1616, 12, 100, 2026}, {1200, 18, 1000, 5}};
-    Mpz p, q, n;
-    for (const Row& r : rows) {
-        RandomPrime(p, rng, r.factorBits);
-        RandomPrime(q, rng, r.bits - r.factorBits);
-        mpz_mul(n, p, q);
-        EXPECT_EQ(E().EcmSeeded(n.Big(), 20, r.smoothness, active, r.seed), p.Big()) << r.bits << " bits";
-    }
-    EXPECT_TRUE(boxes.Texts().empty());
-}
-
-// One curve per seed, from 40 to 1616 bits: whether it meets the small
-// factor depends on the curve drawn, so the draws themselves (square root,
-// cube root, (a, b)) and the walk are compared with GMP's.
-TEST(FullRange, EcmCurvesMatchGmpOneByOne) {
-    std::atomic<int> active{RUN_ACTIVE};
+// A prime of 10 to 16 bits times a larger one, up to the full width: whether a curve
+// meets the small one depends on the curve drawn, so the draws themselves
+// (square root, cube root, (a, b)) and the walks are compared with GMP's:
+// one curve at the smoothness 100 per seed, every eighth seed three at 1000.
+TEST(FullRange, EcmCurvesMatchGmp) {
     BoxRecorder boxes;
     Rng rng(1729);
-    Mpz p, q, n, expected;
     int found = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
-        RandomPrime(p, rng, 10 + seed % 7);
-        RandomPrime(q, rng, 30 + (seed * 1583) % 1570);
-        mpz_mul(n, p, q);
-        gmpref::Ecm(expected, n, 1, E().EcmMultiplier(100), seed);
-        EXPECT_EQ(E().EcmSeeded(n.Big(), 1, 100, active, seed), expected.Big()) << "seed " << seed;
-        if (mpz_cmp_ui(expected, 1) > 0) ++found;
+        const unsigned long small = 10 + seed % 7;
+        Mpz n = rng.Prime(small);
+        mpz_mul(n, n, rng.Prime(seed == 40 ? 1616 - small : 30 + (seed * 1583) % 1570));
+        const int curves = seed % 8 == 0 ? 3 : 1, smoothness = seed % 8 == 0 ? 1000 : 100;
+        const Mpz expected = GmpEcm(n, curves, E().EcmMultiplier(smoothness), seed);
+        EXPECT_EQ(E().EcmSeeded(n.Big(), curves, smoothness, ACTIVE, seed), expected.Big()) << "seed " << seed;
+        found += mpz_cmp_ui(expected, 1) > 0;
     }
     EXPECT_GT(found, 5) << "the rows should find factors";
     EXPECT_LT(found, 35) << "and curves that find nothing";
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 // Where nothing overflows any more, the arithmetic has nothing to report.
 TEST(FullRange, WideRunsWriteNoDiagnostics) {
-    std::atomic<int> active{RUN_ACTIVE};
     BoxRecorder boxes;
-    Mpz n, N;
-    PowerOfTwoPlus(n, 1279, -1);
-    PowerOfTwoPlus(N, 1615, 0);
-    mpz_add(N, N, n);  // 1616 bits, odd
+    const Mpz prime = gmp::Parse("2^1279-1");
+    Mpz N = gmp::Parse("2^1615");
+    mpz_add(N, N, prime);  // 1616 bits, odd
     const BigInt wide = N.Big();
-    gmpref::Point p1, p2;
-    mpz_tdiv_q_2exp(p1.x, N, 3);
-    mpz_sub_ui(p1.y, N, 5);
-    p2.Set(p1);
+    gmpref::Point p;
+    mpz_tdiv_q_2exp(p.x, N, 3);
+    mpz_sub_ui(p.y, N, 5);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(E().IsPseudoPrime(n.Big(), 3), 1);
+    EXPECT_EQ(E().IsPseudoPrime(prime.Big(), 3), 1);
     E().IsPseudoPrime(wide, 3);
-    E().Rho(wide, 150, 2, 2, 1, active);
-    E().AddPoints(ToPoint(p1), ToPoint(p2), BigInt(3), wide);
-    E().EcmSeeded(wide, 1, 100, active, 1);
-    const std::string lines = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lines, "");
+    E().Rho(wide, 150, 2, 2, 1, ACTIVE);
+    E().AddPoints(ToPoint(p), ToPoint(p), BigInt(3), wide);
+    E().EcmSeeded(wide, 1, 100, ACTIVE, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
