@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -22,7 +23,7 @@ struct CliResult {
 
 CliResult RunCli(const std::string& args) {
     CliResult result;
-    const std::string errFile = ::testing::TempDir() + "cli_siqs_stderr.txt";
+    const std::string errFile = ::testing::TempDir() + "cli_siqs_stderr_" + std::to_string(getpid()) + ".txt";
     const std::string command = std::string(KALVORA_CLI_PATH) + " siqs " + args + " 2>" + errFile;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
