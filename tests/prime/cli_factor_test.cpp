@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli_run.h"
+#include "tests/prime/run_support.h"
 
 namespace {
 
