@@ -79,7 +79,7 @@ FAULTS = [
     ("worker-text", "console", "素因数を発見できませんでした", "素因数を発見できませんでした。"),
     ("factor-text-cofactor", "console", "const bool cofactorShown = cofactor != 1;", "const bool cofactorShown = cofactor != 0;"),
     ("worker-stack", "console", "WORKER_STACK_SIZE = 32u << 20;", "WORKER_STACK_SIZE = 16u << 20;"),
-    ("method-available", "console", "{true, true, true, true, false, false, true}", "{true, true, true, true, true, false, true}"),
+    ("method-available", "console", "{true, true, true, true, true, false, true}", "{true, true, true, true, true, true, true}"),
     ("trialdiv-first-enable", "console", "m_trialDivFirst->setEnabled(method != METHOD_TRIAL_DIVISION);", "m_trialDivFirst->setEnabled(true);"),
     ("run-restores-ok", "console", "    m_ok->setEnabled(true);\n", ""),
     ("mr-trials-range", "console", "&m_settings.mrTrials, 20, 200);", "&m_settings.mrTrials, 20, 201);"),
