@@ -92,6 +92,23 @@ QGroupBox* Group(const char* title) {
     return group;
 }
 
+/// Shows the progress line in `label`. The text is queued to the window's
+/// thread in order with the worker's message boxes, so the line is cleared
+/// before the result box appears; a text still queued when the label is
+/// gone is dropped with it.
+class LabelProgressLine : public ProgressLinePresenter {
+public:
+    explicit LabelProgressLine(QLabel* label) : m_label(label) {}
+    void ShowProgressLine(const std::string& text) override {
+        QMetaObject::invokeMethod(
+            m_label, [label = m_label, line = QString::fromStdString(text)] { label->setText(line); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QLabel* m_label;
+};
+
 /// Runs a method's settings dialog on a copy of its fields; OK hands them back.
 template <class Dlg>
 void RunSettingsDialog(QWidget* parent, PrimeSettings& settings) {
@@ -479,7 +496,7 @@ void PrimeDlg::EnableInputs(bool enable) {
 
 void PrimeDlg::RunWorker(const std::function<bool()>& start) {
     if (m_running) return;
-    LatestProgressLine line;
+    LabelProgressLine line(m_progressLine);
     ProgressLinePresenter* previous = InstallProgressLinePresenter(&line);
     if (!start()) {
         InstallProgressLinePresenter(previous);
@@ -489,15 +506,13 @@ void PrimeDlg::RunWorker(const std::function<bool()>& start) {
     EnableInputs(false);
     m_abort->setEnabled(true);
 
-    // The worker's boxes are shown on this thread on its behalf while this
-    // loop keeps the window alive and copies the progress line into the
-    // static; the worker marks its end in the run state.
+    // The worker's boxes and progress line are shown on this thread on its
+    // behalf while this loop keeps the window alive; the worker marks its
+    // end in the run state.
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(RUN_POLL_MS);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        std::string text;
-        if (line.Take(text)) m_progressLine->setText(QString::fromStdString(text));
+    connect(&poll, &QTimer::timeout, &loop, [&loop] {
         if (CurrentRunState() == RUN_IDLE) loop.quit();
     });
     poll.start();

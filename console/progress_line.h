@@ -11,7 +11,6 @@
 //       r = FactorSiqs(n, params, state, line.Get());   // before the result box
 //   }
 
-#include <mutex>
 #include <string>
 
 #include "prime/progress.h"
@@ -45,28 +44,4 @@ public:
 
 private:
     Progress m_progress;
-};
-
-/// A presenter that keeps the latest text for a window to pick up on its own
-/// thread: the window polls Take while a run lasts.
-class LatestProgressLine : public ProgressLinePresenter {
-public:
-    void ShowProgressLine(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_text = text;
-        m_fresh = true;
-    }
-    /// The text shown since the last call, if any.
-    bool Take(std::string& text) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_fresh) return false;
-        text = m_text;
-        m_fresh = false;
-        return true;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_text;
-    bool m_fresh = false;
 };

@@ -84,6 +84,11 @@ FAULTS = [
     ("run-restores-ok", "console", "    m_ok->setEnabled(true);\n", ""),
     ("mr-trials-range", "console", "&m_settings.mrTrials, 20, 200);", "&m_settings.mrTrials, 20, 201);"),
     ("target-message", "console", "value.GetStatus() != 0 ? MSG_TOO_LARGE : MSG_BAD_CHARACTER", "value.GetStatus() == 0 ? MSG_TOO_LARGE : MSG_BAD_CHARACTER"),
+    ("prime-buttons-idle", "console", "    m_nextPrime->setEnabled(enable);\n", "    m_nextPrime->setEnabled(false);\n"),
+    ("no-previous-text", "console", "ShowMessageBox(\"前の素数はありません\");", "ShowMessageBox(\"前の素数がありません\");"),
+    ("product-run-bound", "console", "while (i + e < primes.size() && primes[i + e] == primes[i]) ++e;",
+     "while (i + e + 1 < primes.size() && primes[i + e] == primes[i]) ++e;"),
+    ("mpqs-copy-back", "console", "{ settings.mpqsThreads = mpqsThreads; }", "{ settings.ecmTrials = mpqsThreads; }"),
     ("rho-trials-range", "console", "m_dx.AddInt(m_trials, &rhoTrials, 2, 100000);", "m_dx.AddInt(m_trials, &rhoTrials, 2, 99999);"),
     # --- dialogs: the shared helpers and the tool dialogs ----------------------
     ("dx-range-check", "dialogs", "if (v < min || v > max) return false;", "if (v < min || v > max + 1) return false;"),

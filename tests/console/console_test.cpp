@@ -241,15 +241,6 @@ TEST(Workers, ProgressLineReachesTheInstalledPresenterAtMostFourTimesASecond) {
     EXPECT_EQ(line.lines.back(), "");
     EXPECT_LE(std::count_if(line.lines.begin(), line.lines.end(), [](auto& t) { return !t.empty(); }), 1 + static_cast<long>(ms / 250))
         << ms << " ms";
-    // The window's side keeps only the newest text, each once.
-    LatestProgressLine latest;
-    std::string text = "unchanged";
-    EXPECT_FALSE(latest.Take(text));
-    latest.ShowProgressLine("a");
-    latest.ShowProgressLine("b");
-    EXPECT_TRUE(latest.Take(text));
-    EXPECT_EQ(text, "b");
-    EXPECT_FALSE(latest.Take(text));
 }
 
 TEST(Workers, RunStaysActiveUntilTheLastBoxIsDismissedOnA32MiBStackAtTheAskedPriority) {
