@@ -173,17 +173,18 @@ TEST(Workers, StartWithoutAWorkerAndAbortedRuns) {
     for (const auto& r : runs) {
         BoxRecorder recorder;
         LineRecorder line;
+        std::chrono::steady_clock::time_point asked;  // written before the abort that the worker's box follows
+        recorder.whileShown = [&](const std::string&) {
+            EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(250)) << r.settings.method;
+            EXPECT_EQ(line.Last(), r.line ? "" : "(none)") << "the line is cleared before the box";
+        };
         ASSERT_TRUE(StartWorker(r.settings));
         for (int i = 0; i < 20000 && r.line != nullptr && line.Last().rfind(r.line, 0) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         int active = RUN_ACTIVE;
-        const auto asked = std::chrono::steady_clock::now();
+        asked = std::chrono::steady_clock::now();
         ASSERT_TRUE(g_workerControl.RunState.compare_exchange_strong(active, RUN_ABORT)) << "the run ended too soon";
-        recorder.whileShown = [&](const std::string&) {
-            EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(250)) << r.settings.method;
-            EXPECT_EQ(line.Last(), r.line ? "" : "(none)") << "the line is cleared before the box";
-        };
         EXPECT_TRUE(WaitForIdle());
         EXPECT_EQ(recorder.Texts(), Texts{"中断しました"});
     }
