@@ -2,7 +2,8 @@
 //
 // Runs what the prime console's "開始" runs, on a real worker thread, and
 // prints every message box of the run as one line "box: TEXT" (CR and LF
-// written as \r and \n), dismissed at once, then "seconds: S".
+// written as \r and \n), dismissed at once, then "seconds: S". The
+// progress line goes to standard error as "progress: TEXT".
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 
 #include "bigint/message_box.h"
 #include "console/prime_settings.h"
+#include "console/progress_line.h"
 #include "console/worker_control.h"
 
 namespace {
@@ -36,6 +38,18 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
+    }
+
+private:
+    std::mutex m_mutex;
+};
+
+class PrintingProgressLine : public ProgressLinePresenter {
+public:
+    void ShowProgressLine(const std::string& text) override {
+        if (text.empty()) return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::fprintf(stderr, "progress: %s\n", text.c_str());
     }
 
 private:
@@ -75,6 +89,7 @@ constexpr IntField INT_FIELDS[] = {
     {"pm1Bound", 262144, 16777216},
     {"pm1LargeExponent", 1, 4},
     {"ecmTrials", 1, 10000},
+    {"mpqsThreads", 0, MPQS_THREADS_MAX},
 };
 
 void Store(PrimeSettings& s, const std::string& name, long long v) {
@@ -91,6 +106,7 @@ void Store(PrimeSettings& s, const std::string& name, long long v) {
     if (name == "pm1Bound") s.pm1Bound = static_cast<int>(v);
     if (name == "pm1LargeExponent") s.pm1LargeExponent = static_cast<int>(v);
     if (name == "ecmTrials") s.ecmTrials = static_cast<int>(v);
+    if (name == "mpqsThreads") s.mpqsThreads = static_cast<int>(v);
 }
 
 int Refuse(const std::string& message) {
@@ -147,6 +163,8 @@ int RunPrimeCommand(int argc, char** argv) {
 
     PrintingPresenter presenter;
     InstallMessageBoxPresenter(&presenter);
+    PrintingProgressLine progressLine;
+    ProgressLinePresenter* previousLine = InstallProgressLinePresenter(&progressLine);
     const auto started = std::chrono::steady_clock::now();
     bool abortSent = false;
     StartWorker(settings);
@@ -161,6 +179,7 @@ int RunPrimeCommand(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     InstallMessageBoxPresenter(nullptr);
+    InstallProgressLinePresenter(previousLine);
     std::printf("seconds: %.3f\n", seconds);
     return 0;
 }

@@ -54,6 +54,13 @@ constexpr const char* ECM_NOTE_1 = "※楕円曲線 y^2 = x^3 + ax + b を用い
 constexpr const char* ECM_NOTE_2 = "(1) a , b , 初期点P(x,y)をランダムに決めます。";
 constexpr const char* ECM_NOTE_3 = "(2) PをM倍します。";
 
+constexpr const char* MPQS_CAPTION = "複数多項式二次ふるい法(MPQS)の設定";
+constexpr const char* MPQS_GROUP_THREADS = "スレッド数";
+constexpr const char* MPQS_RANGE = "( 0 ～ 64 )";
+constexpr const char* MPQS_AUTO = "0 : 自動 (すべてのコアを使います)";
+constexpr const char* MPQS_NOTE_1 = "※自己初期化二次ふるい法で100桁までの合成数を";
+constexpr const char* MPQS_NOTE_2 = "   すべての素因数に分解します。";
+
 constexpr const char* OK_TEXT = "OK";
 constexpr const char* CANCEL_TEXT = "ｷｬﾝｾﾙ";
 
@@ -344,6 +351,43 @@ bool EcmSettingsDlg::UpdateData(bool fromControls) {
     }
     m_smoothIndex = SmoothnessToIndex(ecmSmoothness);
     m_trialsSpin->SetRange(1, 10000);
+    m_dx.ToControls();
+    return true;
+}
+
+// --- MPQS -----------------------------------------------------------------------
+
+MpqsSettingsDlg::MpqsSettingsDlg(QWidget* parent) : MethodSettingsDlg(MPQS_CAPTION, parent) {
+    m_threads = NumberEdit(IDC_MPQS_THREADS, 3);
+    m_threadsSpin = new UpDownControl(m_threads, 0, MPQS_THREADS_MAX);
+    SetControlId(m_threadsSpin, IDC_MPQS_THREADS_SPIN);
+    m_dx.AddInt(m_threads, &mpqsThreads, 0, MPQS_THREADS_MAX);
+
+    auto* group = new QGroupBox(QString::fromUtf8(MPQS_GROUP_THREADS));
+    SetControlId(group, -1);
+    auto* layout = new QVBoxLayout(group);
+    auto* row = BuddyRow(m_threads, m_threadsSpin);
+    row->addSpacing(6);
+    row->addWidget(StaticText(MPQS_RANGE));
+    row->addStretch(1);
+    layout->addLayout(row);
+    layout->addWidget(StaticText(MPQS_AUTO));
+
+    auto* body = new QVBoxLayout;
+    body->addWidget(group);
+    body->addSpacing(6);
+    body->addWidget(StaticText(MPQS_NOTE_1));
+    body->addWidget(StaticText(MPQS_NOTE_2));
+    FinishLayout(body);
+}
+
+void MpqsSettingsDlg::Load(const PrimeSettings& settings) { mpqsThreads = settings.mpqsThreads; }
+
+void MpqsSettingsDlg::Store(PrimeSettings& settings) const { settings.mpqsThreads = mpqsThreads; }
+
+bool MpqsSettingsDlg::UpdateData(bool fromControls) {
+    if (fromControls) return m_dx.FromControls();
+    m_threadsSpin->SetRange(0, MPQS_THREADS_MAX);
     m_dx.ToControls();
     return true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The four small settings dialogs of the prime console's factoring methods.
+// The small settings dialogs of the prime console's factoring methods.
 // Each works on its own copy of the parameters; the console copies them back
 // only when the dialog ends with OK, and OK refuses any value out of range.
 
@@ -31,6 +31,8 @@ enum MethodSettingsId {
     IDC_ECM_SMOOTH_100000 = 1123,
     IDC_ECM_TRIALS = 1124,
     IDC_ECM_TRIALS_SPIN = 1125,
+    IDC_MPQS_THREADS = 1130,
+    IDC_MPQS_THREADS_SPIN = 1131,
 };
 
 /// Common frame: OK (1) and "ｷｬﾝｾﾙ" (2); OK transfers with validation first.
@@ -139,4 +141,22 @@ private:
     QRadioButton* m_smooth[4] = {};
     QLineEdit* m_trials = nullptr;
     UpDownControl* m_trialsSpin = nullptr;
+};
+
+/// MPQS: the number of sieving threads (0 = "自動", one per core).
+class MpqsSettingsDlg : public MethodSettingsDlg {
+    Q_OBJECT
+public:
+    explicit MpqsSettingsDlg(QWidget* parent = nullptr);
+    bool UpdateData(bool fromControls) override;
+    /// Takes this dialog's fields from the console's settings.
+    void Load(const PrimeSettings& settings);
+    /// Hands this dialog's fields back into the console's settings.
+    void Store(PrimeSettings& settings) const;
+
+    int mpqsThreads = 0;
+
+private:
+    QLineEdit* m_threads = nullptr;
+    UpDownControl* m_threadsSpin = nullptr;
 };

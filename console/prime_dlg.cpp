@@ -21,6 +21,7 @@
 #include "bigint/message_box.h"
 #include "widgets/console_controls.h"
 #include "console/method_settings_dlg.h"
+#include "console/progress_line.h"
 #include "console/worker_control.h"
 
 namespace {
@@ -65,8 +66,8 @@ constexpr const char* METHOD_TEXT[PRIME_METHOD_COUNT] = {
 /// Settings buttons of methods 0 … 5 (method 6 has none).
 constexpr int SETTINGS_ID[6] = {IDC_SETTINGS_TRIAL_DIVISION, IDC_SETTINGS_RHO, IDC_SETTINGS_PM1,
                                 IDC_SETTINGS_ECM,            IDC_SETTINGS_MPQS, IDC_SETTINGS_NFS};
-/// Methods that the method view enables (MPQS and NFS stay greyed).
-constexpr bool METHOD_AVAILABLE[PRIME_METHOD_COUNT] = {true, true, true, true, false, false, true};
+/// Methods that the method view enables (NFS stays greyed).
+constexpr bool METHOD_AVAILABLE[PRIME_METHOD_COUNT] = {true, true, true, true, true, false, true};
 
 /// How often the nested loop of a run looks at the run state.
 constexpr int RUN_POLL_MS = 5;
@@ -90,6 +91,23 @@ QGroupBox* Group(const char* title) {
     SetControlId(group, -1);
     return group;
 }
+
+/// Shows the progress line in `label`. The text is queued to the window's
+/// thread in order with the worker's message boxes, so the line is cleared
+/// before the result box appears; a text still queued when the label is
+/// gone is dropped with it.
+class LabelProgressLine : public ProgressLinePresenter {
+public:
+    explicit LabelProgressLine(QLabel* label) : m_label(label) {}
+    void ShowProgressLine(const std::string& text) override {
+        QMetaObject::invokeMethod(
+            m_label, [label = m_label, line = QString::fromStdString(text)] { label->setText(line); },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QLabel* m_label;
+};
 
 /// Runs a method's settings dialog on a copy of its fields; OK hands them back.
 template <class Dlg>
@@ -142,6 +160,7 @@ void PrimeDlg::BuildControls() {
     outer->addLayout(primeRow);
     outer->addWidget(m_lowerPriority);
     outer->addLayout(runRow);
+    outer->addWidget(m_progressLine);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -163,7 +182,6 @@ QWidget* PrimeDlg::BuildActionGroup() {
         m_actionGroup->addButton(m_actionRadio[i], i);
         connect(m_actionRadio[i], &QRadioButton::clicked, this, [this, i] { OnSelectAction(i); });
     }
-    m_actionRadio[1]->setEnabled(false);
     QWidget* trialCountGroup = BuildTrialCountGroup();
     QLayout* methodGrid = BuildMethodGrid();
 
@@ -178,11 +196,7 @@ QWidget* PrimeDlg::BuildActionGroup() {
     layout->addWidget(StaticText(PSEUDO_NOTE), row++, 1);
     layout->addWidget(trialCountGroup, row++, 1);
     layout->addWidget(m_actionRadio[1], row++, 0, 1, 2);
-    for (const char* note : {PRIME_TEST_NOTE_1, PRIME_TEST_NOTE_2}) {
-        auto* label = StaticText(note);
-        label->setEnabled(false);
-        layout->addWidget(label, row++, 1);
-    }
+    for (const char* note : {PRIME_TEST_NOTE_1, PRIME_TEST_NOTE_2}) layout->addWidget(StaticText(note), row++, 1);
     layout->addWidget(m_actionRadio[2], row++, 0, 1, 2);
     layout->addLayout(methodGrid, row++, 1);
     layout->addWidget(m_trialDivFirst, row++, 1);
@@ -232,7 +246,7 @@ QLayout* PrimeDlg::BuildMethodGrid() {
             m_settingsButton[m]->setEnabled(false);
             // As tall as the radio beside it, so the method list stays compact.
             m_settingsButton[m]->setFixedHeight(m_settingsButton[m]->fontMetrics().height() + 6);
-            if (m < 4) {
+            if (m < 5) {
                 connect(m_settingsButton[m], &QPushButton::clicked, this, [this, m] { OpenMethodSettings(m); });
             }
             grid->addWidget(m_settingsButton[m], m, 1);
@@ -249,11 +263,11 @@ QLayout* PrimeDlg::BuildMethodGrid() {
 }
 
 QLayout* PrimeDlg::BuildPrimeButtons() {
-    // Next and previous prime: never enabled.
+    // Next and previous prime: enabled whenever the console is idle.
     m_nextPrime = Button(NEXT_PRIME, IDC_NEXT_PRIME);
-    m_nextPrime->setEnabled(false);
+    connect(m_nextPrime, &QPushButton::clicked, this, &PrimeDlg::OnNextPrime);
     m_previousPrime = Button(PREVIOUS_PRIME, IDC_PREVIOUS_PRIME);
-    m_previousPrime->setEnabled(false);
+    connect(m_previousPrime, &QPushButton::clicked, this, &PrimeDlg::OnPreviousPrime);
     auto* nextGroup = Group(NEXT_PRIME);
     (new QVBoxLayout(nextGroup))->addWidget(m_nextPrime);
     auto* previousGroup = Group(PREVIOUS_PRIME);
@@ -282,6 +296,11 @@ QLayout* PrimeDlg::BuildRunRow() {
     SetControlId(m_cancel, IDC_PRIME_CANCEL);
     m_cancel->setEnabled(false);
     m_cancel->setVisible(false);
+    // What a long run is doing; empty while idle. It never widens the dialog.
+    m_progressLine = StaticText("");
+    SetControlId(m_progressLine, IDC_PROGRESS_LINE);
+    m_progressLine->setMinimumHeight(m_progressLine->fontMetrics().height());
+    m_progressLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_start);
@@ -406,6 +425,7 @@ void PrimeDlg::OpenMethodSettings(int method) {
     case METHOD_RHO: RunSettingsDialog<RhoSettingsDlg>(this, m_settings); break;
     case METHOD_PM1: RunSettingsDialog<Pm1SettingsDlg>(this, m_settings); break;
     case METHOD_ECM: RunSettingsDialog<EcmSettingsDlg>(this, m_settings); break;
+    case METHOD_MPQS: RunSettingsDialog<MpqsSettingsDlg>(this, m_settings); break;
     default: break;
     }
 }
@@ -436,24 +456,59 @@ void PrimeDlg::OnChangeTarget() {
 // --- Run ----------------------------------------------------------------------------------
 
 void PrimeDlg::OnStart() {
-    if (m_running) return;
     // Copies the settings into the control block, sets the run state and
-    // starts the worker of the action and method; the prime test and invalid
-    // choices only show their message and leave the run state idle.
-    if (!StartWorker(m_settings)) return;
-    m_running = true;
+    // starts the worker of the action and method; invalid choices only show
+    // their message and leave the run state idle.
+    RunWorker([this] { return StartWorker(m_settings); });
+}
 
-    m_targetEdit->setEnabled(false);
-    m_start->setEnabled(false);
-    m_ok->setEnabled(false);
-    for (QRadioButton* radio : m_actionRadio) radio->setEnabled(false);
-    EnableTrialCount(false);
-    EnableMethodRadios(false);
-    EnableSettingsButtons(false);
+void PrimeDlg::OnNextPrime() { RunPrimeSearch(true); }
+
+void PrimeDlg::OnPreviousPrime() { RunPrimeSearch(false); }
+
+void PrimeDlg::RunPrimeSearch(bool next) {
+    RunWorker([this, next] { return StartPrimeSearch(m_settings, next); });
+    if (!g_workerControl.primeFound) return;
+    // The prime found becomes the target; the edit's change notice parses it again.
+    g_workerControl.primeFound = false;
+    m_settings.target = g_workerControl.foundPrime;
+    m_targetText = DecimalText(m_settings.target);
+    m_targetEdit->setText(m_targetText);
+}
+
+void PrimeDlg::EnableInputs(bool enable) {
+    m_targetEdit->setEnabled(enable);
+    m_start->setEnabled(enable);
+    m_ok->setEnabled(enable);
+    m_nextPrime->setEnabled(enable);
+    m_previousPrime->setEnabled(enable);
+    for (QRadioButton* radio : m_actionRadio) radio->setEnabled(enable);
+    if (!enable) {
+        EnableTrialCount(false);
+        EnableMethodRadios(false);
+        EnableSettingsButtons(false);
+    } else if (m_settings.action == ACTION_PSEUDO_PRIME) {
+        EnableTrialCount(true);
+    } else if (m_settings.action == ACTION_FACTOR) {
+        ShowMethodView();
+    }
+}
+
+void PrimeDlg::RunWorker(const std::function<bool()>& start) {
+    if (m_running) return;
+    LabelProgressLine line(m_progressLine);
+    ProgressLinePresenter* previous = InstallProgressLinePresenter(&line);
+    if (!start()) {
+        InstallProgressLinePresenter(previous);
+        return;
+    }
+    m_running = true;
+    EnableInputs(false);
     m_abort->setEnabled(true);
 
-    // The worker's boxes are shown on this thread on its behalf while this
-    // loop keeps the window alive; the worker marks its end in the run state.
+    // The worker's boxes and progress line are shown on this thread on its
+    // behalf while this loop keeps the window alive; the worker marks its
+    // end in the run state.
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(RUN_POLL_MS);
@@ -463,17 +518,11 @@ void PrimeDlg::OnStart() {
     poll.start();
     if (CurrentRunState() != RUN_IDLE) loop.exec();
     poll.stop();
+    InstallProgressLinePresenter(previous);
+    m_progressLine->clear();
 
-    m_targetEdit->setEnabled(true);
-    m_start->setEnabled(true);
-    m_ok->setEnabled(true);
-    for (QRadioButton* radio : m_actionRadio) radio->setEnabled(true);
+    EnableInputs(true);
     m_abort->setEnabled(false);
-    if (m_settings.action == ACTION_PSEUDO_PRIME) {
-        EnableTrialCount(true);
-    } else if (m_settings.action == ACTION_FACTOR) {
-        ShowMethodView();
-    }
     m_running = false;
 }
 

@@ -7,11 +7,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 #include "console/prime_settings.h"
 #include "widgets/dialog_support.h"
 
 class QButtonGroup;
+class QLabel;
 class QLayout;
 class QCheckBox;
 class QLineEdit;
@@ -45,6 +47,7 @@ enum PrimeDlgId {
     IDC_START = 1097,
     IDC_ABORT = 1094,
     IDC_LOWER_PRIORITY = 1129,
+    IDC_PROGRESS_LINE = 1137,
     IDC_PRIME_OK = 1,
     IDC_PRIME_CANCEL = 2,
 };
@@ -78,6 +81,8 @@ public:
 public slots:
     void OnChangeTarget();
     void OnStart();
+    void OnNextPrime();
+    void OnPreviousPrime();
     void OnAbort();
     void OnCheckPriority();
     void accept() override;
@@ -100,6 +105,12 @@ private:
     void OnSelectAction(int action);
     void OnSelectMethod(int method);
     void OpenMethodSettings(int method);
+    /// Runs what `start` starts (false: nothing runs) with the inputs locked
+    /// and the progress line shown, until the worker has ended.
+    void RunWorker(const std::function<bool()>& start);
+    void RunPrimeSearch(bool next);
+    /// The controls a run locks: off while it runs, back on for the action afterwards.
+    void EnableInputs(bool enable);
 
     // The four enabling sets.
     void EnableTrialCount(bool enable);
@@ -129,6 +140,7 @@ private:
     QPushButton* m_start = nullptr;
     QPushButton* m_abort = nullptr;
     QCheckBox* m_lowerPriority = nullptr;
+    QLabel* m_progressLine = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
     DataExchange m_dx{this};

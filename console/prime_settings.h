@@ -39,4 +39,8 @@ struct PrimeSettings {
     int pm1LargeExponent = 1;
     int ecmSmoothness = 1000;
     int ecmTrials = 100;
+    int mpqsThreads = 0;  ///< sieving threads of MPQS; 0 = "自動", one per core
 };
+
+/// The range of mpqsThreads.
+inline constexpr int MPQS_THREADS_MAX = 64;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "bigint/bigint.h"
 #include "console/prime_settings.h"
@@ -20,6 +21,9 @@
 struct WorkerControl {
     PrimeSettings settings;
     std::atomic<int> RunState{RUN_IDLE};
+    /// The prime a next/previous-prime search found, written before RUN_IDLE.
+    bool primeFound = false;
+    BigInt foundPrime;
 };
 
 /// The one control block of the process.
@@ -29,6 +33,9 @@ extern WorkerControl g_workerControl;
 using WorkerFunction = unsigned (*)(void*);
 
 unsigned PseudoPrimeWorker(void* param);
+unsigned PrimeTestWorker(void* param);
+unsigned NextPrimeWorker(void* param);
+unsigned PreviousPrimeWorker(void* param);
 unsigned TrialDivisionWorker(void* param);
 unsigned RhoWorker(void* param);
 unsigned Pm1Worker(void* param);
@@ -38,7 +45,7 @@ unsigned MpqsWorker(void* param);
 unsigned NfsWorker(void* param);
 
 /// The worker that "開始" runs for `action` and `method`, or nullptr when
-/// there is none (the prime test, an invalid action or an invalid method).
+/// there is none (an invalid action or an invalid method).
 WorkerFunction SelectWorker(int action, int method);
 
 /// Starts `worker` on a detached thread with a 32 MiB stack; with
@@ -48,10 +55,19 @@ bool StartWorkerThread(WorkerFunction worker, bool lowerPriority);
 
 /// What "開始" does before the window changes: sets RUN_ACTIVE, copies the
 /// settings into g_workerControl and starts the worker of
-/// the action and method. The prime test and an invalid action show their
-/// message; they and an invalid method return with RUN_IDLE. Returns true
-/// when a worker is running (it ends by writing RUN_IDLE).
+/// the action and method. An invalid action shows its message; it and an
+/// invalid method return with RUN_IDLE. Returns true when a worker is
+/// running (it ends by writing RUN_IDLE).
 bool StartWorker(const PrimeSettings& settings);
+
+/// What "次の素数" (next) and "前の素数" do: starts the search from the
+/// settings' target like StartWorker. When the run has ended, primeFound
+/// tells whether foundPrime is the new target; otherwise the worker has
+/// shown why not.
+bool StartPrimeSearch(const PrimeSettings& settings, bool next);
 
 /// The text of a factor list and its cofactor: "2^3 * 3 * 101".
 std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor);
+
+/// The text of ascending primes with multiplicity: {2, 2, 2, 3, 101} gives "2^3 * 3 * 101".
+std::string PrimeProductText(const std::vector<BigInt>& primes);

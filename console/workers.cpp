@@ -10,9 +10,13 @@
 #include <string>
 
 #include "bigint/message_box.h"
+#include "console/progress_line.h"
 #include "console/worker_control.h"
+#include "prime/aprcl.h"
 #include "prime/bpsw.h"
 #include "prime/prime_engine.h"
+#include "prime/prime_search.h"
+#include "prime/siqs.h"
 
 WorkerControl g_workerControl;
 
@@ -20,6 +24,8 @@ namespace {
 
 constexpr const char* TEXT_ABORTED = "中断しました";
 constexpr const char* TEXT_PRIME = "素数です";
+constexpr const char* TEXT_NOT_PRIME = "素数ではありません";
+constexpr const char* TEXT_TOO_LARGE = "値が大きすぎます";
 constexpr const char* TEXT_NOT_FOUND = "素因数を発見できませんでした";
 constexpr const char* TEXT_BAD_TARGET = "ターゲットが不正です";
 constexpr const char* TEXT_NOT_IMPLEMENTED = "この機能は実装されておりません。";
@@ -79,10 +85,55 @@ unsigned PseudoPrimeWorker(void*) {
     } else if (result != 0) {
         ShowMessageBox(TEXT_PRIME);
     } else {
-        ShowMessageBox("素数ではありません");
+        ShowMessageBox(TEXT_NOT_PRIME);
     }
     return EndRun();
 }
+
+unsigned PrimeTestWorker(void*) {
+    ProofResult result;
+    {
+        RunProgressLine line;
+        // All cores: the Jacobi-sum checks are independent; the helper
+        // threads inherit this thread's priority.
+        result = ProvePrime(g_workerControl.settings.target, g_workerControl.RunState, line.Get(), 0);
+    }
+    if (!StillActive() || result == ProofResult::Aborted) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else {
+        ShowMessageBox(result == ProofResult::Prime ? TEXT_PRIME : TEXT_NOT_PRIME);
+    }
+    return EndRun();
+}
+
+namespace {
+
+unsigned PrimeSearchWorker(bool next) {
+    const BigInt& target = g_workerControl.settings.target;
+    PrimeSearch found;
+    {
+        RunProgressLine line;
+        found = next ? NextPrime(target, g_workerControl.RunState, line.Get())
+                     : PreviousPrime(target, g_workerControl.RunState, line.Get());
+    }
+    if (!StillActive() || found.status == PrimeSearch::ABORTED) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (found.status == PrimeSearch::NONE) {
+        ShowMessageBox("前の素数はありません");
+    } else if (found.status == PrimeSearch::TOO_LARGE) {
+        ShowMessageBox(TEXT_TOO_LARGE);
+    } else {
+        g_workerControl.foundPrime = found.value;
+        g_workerControl.primeFound = true;
+    }
+    return EndRun();
+}
+
+}  // namespace
+
+unsigned NextPrimeWorker(void*) { return PrimeSearchWorker(true); }
+
+unsigned PreviousPrimeWorker(void*) { return PrimeSearchWorker(false); }
 
 unsigned TrialDivisionWorker(void*) {
     const PrimeSettings& s = g_workerControl.settings;
@@ -172,8 +223,37 @@ unsigned FactoriseWorker(void*) {
     return EndRun();
 }
 
+std::string PrimeProductText(const std::vector<BigInt>& primes) {
+    std::string text;
+    for (size_t i = 0; i < primes.size();) {
+        size_t e = 1;
+        while (i + e < primes.size() && primes[i + e] == primes[i]) ++e;
+        if (!text.empty()) text += " * ";
+        text += Decimal(primes[i]);
+        if (e != 1) text += "^" + std::to_string(e);
+        i += e;
+    }
+    return text;
+}
+
 unsigned MpqsWorker(void*) {
-    ShowMessageBox(TEXT_NOT_IMPLEMENTED);
+    const PrimeSettings& s = g_workerControl.settings;
+    SiqsResult result;
+    {
+        RunProgressLine line;
+        result = FactorSiqs(s.target, SiqsParams{s.mpqsThreads}, g_workerControl.RunState, line.Get());
+    }
+    if (!StillActive() || result.status == SiqsResult::ABORTED) {
+        ShowMessageBox(TEXT_ABORTED);
+    } else if (result.status == SiqsResult::PRIME) {
+        ShowMessageBox(TEXT_PRIME);
+    } else if (result.status == SiqsResult::BAD_TARGET) {
+        ShowMessageBox(TEXT_BAD_TARGET);
+    } else if (result.status == SiqsResult::TOO_LARGE) {
+        ShowMessageBox("MPQSで扱える大きさを超えています (100桁まで)");
+    } else {
+        ShowMessageBox(PrimeProductText(result.primes));
+    }
     return EndRun();
 }
 
@@ -184,6 +264,7 @@ unsigned NfsWorker(void*) {
 
 WorkerFunction SelectWorker(int action, int method) {
     if (action == ACTION_PSEUDO_PRIME) return PseudoPrimeWorker;
+    if (action == ACTION_PRIME_TEST) return PrimeTestWorker;
     if (action != ACTION_FACTOR) return nullptr;
     switch (method) {
         case METHOD_TRIAL_DIVISION: return TrialDivisionWorker;
@@ -238,18 +319,33 @@ bool StartWorkerThread(WorkerFunction worker, bool lowerPriority) {
     return true;
 }
 
-bool StartWorker(const PrimeSettings& settings) {
+namespace {
+
+// Sets RUN_ACTIVE, copies the settings and starts `worker` (none: nothing
+// runs); returns with RUN_IDLE when no worker runs.
+bool StartRun(const PrimeSettings& settings, WorkerFunction worker) {
     WorkerControl& control = g_workerControl;
     control.RunState.store(RUN_ACTIVE);
     control.settings = settings;
-
-    if (settings.action == ACTION_PRIME_TEST) {
-        ShowMessageBox(TEXT_NOT_IMPLEMENTED);
-    } else if (settings.action != ACTION_PSEUDO_PRIME && settings.action != ACTION_FACTOR) {
-        ShowMessageBox("Error in Start button.");
-    } else if (WorkerFunction worker = SelectWorker(settings.action, settings.method)) {
-        if (StartWorkerThread(worker, settings.lowerPriority == 1)) return true;
-    }
+    control.primeFound = false;
+    control.foundPrime = 0;
+    if (worker != nullptr && StartWorkerThread(worker, settings.lowerPriority == 1)) return true;
     control.RunState.store(RUN_IDLE);
     return false;
+}
+
+}  // namespace
+
+bool StartWorker(const PrimeSettings& settings) {
+    if (settings.action < ACTION_PSEUDO_PRIME || settings.action > ACTION_FACTOR) {
+        g_workerControl.RunState.store(RUN_ACTIVE);
+        ShowMessageBox("Error in Start button.");
+        g_workerControl.RunState.store(RUN_IDLE);
+        return false;
+    }
+    return StartRun(settings, SelectWorker(settings.action, settings.method));
+}
+
+bool StartPrimeSearch(const PrimeSettings& settings, bool next) {
+    return StartRun(settings, next ? NextPrimeWorker : PreviousPrimeWorker);
 }

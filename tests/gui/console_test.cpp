@@ -1,13 +1,15 @@
 // The prime console and its method settings dialogs through the real
 // widgets, with the program's own message-box presenter: texts and ids
 // against golden dumps, the enabling sets against a golden list, runs and
-// aborts on the worker thread, the target edit, the trial count, and how
-// the settings travel between the dialogs, the opener and the worker.
+// aborts on the worker thread, the progress line, the next/previous prime
+// buttons, the target edit, the trial count, and how the settings travel
+// between the dialogs, the opener and the worker.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -72,8 +74,9 @@ TEST_F(Console, TextsAndIdsOfTheConsoleAndItsSettingsDialogs) {
     RhoSettingsDlg rho;
     Pm1SettingsDlg pm1;
     EcmSettingsDlg ecm;
+    MpqsSettingsDlg mpqs;
     std::string dumps;
-    for (QDialog* d : std::initializer_list<QDialog*>{&td, &rho, &pm1, &ecm}) {
+    for (QDialog* d : std::initializer_list<QDialog*>{&td, &rho, &pm1, &ecm, &mpqs}) {
         d->show();
         dumps += DumpWidgets(d);
         d->close();
@@ -83,7 +86,7 @@ TEST_F(Console, TextsAndIdsOfTheConsoleAndItsSettingsDialogs) {
 
 TEST_F(Console, EnablingSetsOnOpeningOnClicksAndDuringARun) {
     std::string sets;
-    for (const auto& [action, method] : std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {2, 3}, {2, 6}}) {
+    for (const auto& [action, method] : std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 6}}) {
         PrimeSettings s;
         s.action = action;
         s.method = method;
@@ -91,7 +94,7 @@ TEST_F(Console, EnablingSetsOnOpeningOnClicksAndDuringARun) {
         sets += Enabled("open with action " + std::to_string(action) + " method " + std::to_string(method));
     }
     Open();
-    for (int id : {1103, 1108, 1106, 1105, 1107, 1111, 1101, 1103, 1101}) {
+    for (int id : {1103, 1108, 1106, 1105, 1107, 1111, 1112, 1101, 1103, 1101, 1102}) {
         Click(id);
         sets += Enabled("click " + std::to_string(id) + " (action " + std::to_string(dlg->Settings().action) + " method " +
                         std::to_string(dlg->Settings().method) + ")");
@@ -102,8 +105,14 @@ TEST_F(Console, EnablingSetsOnOpeningOnClicksAndDuringARun) {
         EXPECT_TRUE(dlg->isVisible());
     })});
     sets += Enabled("after the first run");
-    Click(IDC_PRIME_TEST);
-    Run({ExpectBox("この機能は実装されておりません。", [&] { sets += Enabled("prime test: only its message"); })});
+    Click(IDC_PRIME_FACTOR);
+    Click(IDC_METHOD_MPQS);
+    Edit(IDC_PRIME_TARGET)->setText("15");
+    Run({ExpectBox("3 * 5", [&] { sets += Enabled("while the result of MPQS is shown"); })});
+    sets += Enabled("after MPQS");
+    Click(IDC_NEXT_PRIME);  // no box
+    sets += Enabled("after the next prime");
+    EXPECT_EQ(Edit(IDC_PRIME_TARGET)->text(), "17");
     EXPECT_TRUE(MatchesGolden("prime_console_enabling", sets));
     // An invalid action on opening is reported.
     PrimeSettings bad;
@@ -129,7 +138,7 @@ TEST_F(Console, WorkerResultsOfTheActionsAndMethods) {
         {METHOD_RHO, "0", {"ターゲットが不正です"}},
         {METHOD_TRIAL_DIVISION, "561", {"素因数\r 3 \rを発見しました !"}},
         {METHOD_FACTORISE, "360", {"この機能は完全ではありません。", "2^3 * 3^2 * 5"}},
-        {METHOD_MPQS, "15", {"この機能は実装されておりません。"}},
+        {METHOD_MPQS, "-15", {"3 * 5"}},
         {METHOD_NFS, "15", {"この機能は実装されておりません。"}},
     };
     for (const auto& r : rows) {
@@ -177,6 +186,48 @@ TEST_F(Console, AbortWhileTheSearchRunsAndWhileItsWarningIsOpen) {
     // A click that arrives after the worker has ended leaves the state idle.
     dlg->OnAbort();
     EXPECT_EQ(g_workerControl.RunState.load(), RUN_IDLE);
+}
+
+TEST_F(Console, PrimeTestShowsItsProgressAndStopsOnAbort) {
+    PrimeSettings s = Factor(METHOD_RHO, "2^1599+1775");  // a 1600-bit prime (gp): a proof of seconds
+    s.action = ACTION_PRIME_TEST;
+    Open(s);
+    auto* line = Ctl<QLabel>(dlg.get(), IDC_PROGRESS_LINE);
+    QString seen;
+    QTimer watch;
+    watch.setInterval(2);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!line->text().startsWith("APR-CL: ")) return;
+        seen = line->text();
+        Click(IDC_ABORT);
+        watch.stop();
+    });
+    watch.start();
+    Run({ExpectBox("中断しました", [&] { EXPECT_EQ(line->text(), "") << "cleared before the result"; })});
+    EXPECT_TRUE(seen.contains('/')) << seen.toStdString();
+    EXPECT_EQ(line->text(), "");
+}
+
+TEST_F(Console, NextAndPreviousPrimeReplaceTheTarget) {
+    const struct {
+        const char* target;
+        int button;
+        const char* box;  // nullptr: the target becomes `after`
+        const char* after;
+    } rows[] = {
+        {"7", IDC_NEXT_PRIME, nullptr, "11"}, {"7", IDC_PREVIOUS_PRIME, nullptr, "5"},
+        {"2", IDC_PREVIOUS_PRIME, "前の素数はありません", "2"},
+    };
+    for (const auto& r : rows) {
+        Open(Factor(METHOD_ECM, r.target));
+        ModalScript script(r.box ? std::vector<ModalStep>{ExpectBox(r.box)} : std::vector<ModalStep>{});
+        Click(r.button);
+        EXPECT_TRUE(script.WaitDone());
+        const std::string after = gmp::Text(gmp::Parse(r.after));
+        EXPECT_EQ(gmp::Text(gmp::Mpz(dlg->Settings().target)), after) << r.target;
+        EXPECT_EQ(Edit(IDC_PRIME_TARGET)->text().toStdString(), after) << r.target;
+        EXPECT_EQ(dlg->TargetText().toStdString(), after) << r.target;
+    }
 }
 
 TEST_F(Console, TargetEditParsesEveryChange) {
@@ -269,6 +320,17 @@ TEST_F(Console, SettingsTravelBackOnlyWithOkAndEnd) {
     }
     // Each settings dialog hands its fields back with OK only.
     for (const int button : {1, 2}) {
+        Open(Factor(METHOD_MPQS));
+        ModalScript script({ExpectDialog<MpqsSettingsDlg>("MPQS", [button](MpqsSettingsDlg* d) {
+            EXPECT_EQ(Ctl<QLineEdit>(d, IDC_MPQS_THREADS)->text(), "0");
+            Ctl<QLineEdit>(d, IDC_MPQS_THREADS)->setText("3");
+            Ctl<QAbstractButton>(d, button)->click();
+        })});
+        Click(IDC_SETTINGS_MPQS);
+        EXPECT_TRUE(script.WaitDone());
+        EXPECT_EQ(dlg->Settings().mpqsThreads, button == 1 ? 3 : 0);
+    }
+    for (const int button : {1, 2}) {
         Open(Factor(METHOD_PM1));
         ModalScript script({ExpectDialog<Pm1SettingsDlg>("p-1", [button](Pm1SettingsDlg* d) {
             Ctl<QLineEdit>(d, IDC_PM1_SMALL_EXPONENT)->setText("2");
@@ -301,6 +363,8 @@ TEST_F(Console, MethodSettingsRangesOnOk) {
         {IDC_PM1_BOUND, "262144", nullptr}, {IDC_PM1_BOUND, "262143", "262144 から 16777216"},
         {IDC_PM1_BOUND, "16777217", "262144 から 16777216"}, {IDC_PM1_LARGE_EXPONENT, "0", "1 から 4"},
         {IDC_ECM_TRIALS, "10000", nullptr}, {IDC_ECM_TRIALS, "10001", "1 から 10000"},
+        {IDC_MPQS_THREADS, "0", nullptr}, {IDC_MPQS_THREADS, "64", nullptr}, {IDC_MPQS_THREADS, "65", "0 から 64"},
+        {IDC_MPQS_THREADS, "-1", "0 から 64"},
     };
     const std::vector<int> rhoIds = {IDC_RHO_X0, IDC_RHO_EXPONENT, IDC_RHO_ADDEND, IDC_RHO_TRIALS};
     for (const auto& r : rows) {
@@ -308,6 +372,7 @@ TEST_F(Console, MethodSettingsRangesOnOk) {
         if (r.id == IDC_TD_BOUND) d = std::make_unique<TrialDivSettingsDlg>();
         else if (std::count(rhoIds.begin(), rhoIds.end(), r.id)) d = std::make_unique<RhoSettingsDlg>();
         else if (r.id == IDC_ECM_TRIALS) d = std::make_unique<EcmSettingsDlg>();
+        else if (r.id == IDC_MPQS_THREADS) d = std::make_unique<MpqsSettingsDlg>();
         else d = std::make_unique<Pm1SettingsDlg>();
         ShowActive(d.get());
         ModalScript script(r.refusal ? std::vector<ModalStep>{ExpectBox(std::string(r.refusal) + " までの整数を入力してください。")}
