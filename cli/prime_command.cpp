@@ -81,6 +81,7 @@ constexpr IntField INT_FIELDS[] = {
     {"method", 0, 6},
     {"lowerPriority", 0, 1},
     {"trialDivBound", 65537, 262139},
+    {"trialDivFirst", 0, 1},
     {"rhoX0", 0, 4294967295LL},
     {"rhoExponent", 2, 256},
     {"rhoTrials", 2, 100000},
@@ -98,6 +99,7 @@ void Store(PrimeSettings& s, const std::string& name, long long v) {
     if (name == "method") s.method = static_cast<int>(v);
     if (name == "lowerPriority") s.lowerPriority = static_cast<int>(v);
     if (name == "trialDivBound") s.trialDivBound = static_cast<int>(v);
+    if (name == "trialDivFirst") s.trialDivFirst = static_cast<int>(v);
     if (name == "rhoX0") s.rhoX0 = static_cast<uint32_t>(v);
     if (name == "rhoExponent") s.rhoExponent = static_cast<int>(v);
     if (name == "rhoTrials") s.rhoTrials = static_cast<int>(v);

@@ -40,7 +40,7 @@ constexpr const char* PSEUDO_HINT_3 = "・計算時間大";
 constexpr const char* PRIME_TEST_NOTE_1 = "説明 : Adleman-Pomerance-Rumely(Cohen-Lenstra改良版)";
 constexpr const char* PRIME_TEST_NOTE_2 = "の方法で判別します(判別時間大)";
 constexpr const char* SETTINGS_BUTTON = "設定...";
-constexpr const char* TRIAL_DIV_FIRST = "先にBrute Force除算をする(未実装)";
+constexpr const char* TRIAL_DIV_FIRST = "先にBrute Force除算をする";
 constexpr const char* TO_NFS = "→ NFS";
 constexpr const char* WARNING =
     "※素数を素因数分解しようとした場合、処理が異常になる場合があります。\r   その場合は強制終了して下さい。";
@@ -62,7 +62,7 @@ constexpr int METHOD_ID[PRIME_METHOD_COUNT] = {
     IDC_METHOD_MPQS,           IDC_METHOD_NFS, IDC_METHOD_FACTORISE};
 constexpr const char* METHOD_TEXT[PRIME_METHOD_COUNT] = {
     "Brute Force除算", "ρ法", "P-1法", "楕円曲線法(ECM)", "複数多項式二次ふるい法(MPQS)",
-    "数体ふるい法(NFS)", "素因数分解 : ρ → p-1 "};
+    "数体ふるい法(NFS)", "素因数分解 : ρ → p-1 → ECM → MPQS"};
 /// Settings buttons of methods 0 … 5 (method 6 has none).
 constexpr int SETTINGS_ID[6] = {IDC_SETTINGS_TRIAL_DIVISION, IDC_SETTINGS_RHO, IDC_SETTINGS_PM1,
                                 IDC_SETTINGS_ECM,            IDC_SETTINGS_MPQS, IDC_SETTINGS_NFS};
@@ -135,6 +135,7 @@ PrimeDlg::PrimeDlg(const PrimeSettings& settings, QWidget* parent)
                         m_methodRadio[4], m_methodRadio[5], m_methodRadio[6]},
                        &m_settings.method);
     m_dx.AddCheck(m_lowerPriority, &m_settings.lowerPriority);
+    m_dx.AddCheck(m_trialDivFirst, &m_settings.trialDivFirst);
 }
 
 PrimeDlg::~PrimeDlg() = default;
@@ -259,6 +260,8 @@ QLayout* PrimeDlg::BuildMethodGrid() {
     m_trialDivFirst = new QCheckBox(QString::fromUtf8(TRIAL_DIV_FIRST));
     SetControlId(m_trialDivFirst, IDC_TRIAL_DIVISION_FIRST);
     m_trialDivFirst->setEnabled(false);
+    connect(m_trialDivFirst, &QCheckBox::clicked, this,
+            [this](bool checked) { m_settings.trialDivFirst = checked ? 1 : 0; });
     return grid;
 }
 

@@ -30,6 +30,7 @@ struct PrimeSettings {
     int method = METHOD_TRIAL_DIVISION;
     int lowerPriority = 1;
     int trialDivBound = 65537;
+    int trialDivFirst = 0;  ///< 1116: the complete factorisation divides up to trialDivBound first
     uint32_t rhoX0 = 2;
     int rhoExponent = 2;
     int rhoTrials = 10000;

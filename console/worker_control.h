@@ -13,6 +13,7 @@
 
 #include "bigint/bigint.h"
 #include "console/prime_settings.h"
+#include "prime/factorise.h"
 #include "prime/prime_engine.h"
 #include "prime/run_state.h"
 
@@ -66,8 +67,10 @@ bool StartWorker(const PrimeSettings& settings);
 /// shown why not.
 bool StartPrimeSearch(const PrimeSettings& settings, bool next);
 
-/// The text of a factor list and its cofactor: "2^3 * 3 * 101".
-std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor);
+/// The complete factorisation's parameters from the console's settings:
+/// check box 1116, the trial-division bound, the rho and p-1 parameters and
+/// the thread count of MPQS.
+FactoriseSettings FactoriseSettingsOf(const PrimeSettings& s);
 
 /// The text of ascending primes with multiplicity: {2, 2, 2, 3, 101} gives "2^3 * 3 * 101".
 std::string PrimeProductText(const std::vector<BigInt>& primes);

@@ -14,6 +14,7 @@
 #include "console/worker_control.h"
 #include "prime/aprcl.h"
 #include "prime/bpsw.h"
+#include "prime/factorise.h"
 #include "prime/prime_engine.h"
 #include "prime/prime_search.h"
 #include "prime/siqs.h"
@@ -189,51 +190,49 @@ unsigned EcmWorker(void*) {
     return EndRun();
 }
 
-std::string FactorProductText(const FactorEntry* list, const BigInt& cofactor) {
-    constexpr size_t TEXT_LIMIT = 8192 - 1;
-    std::string text;
-    const bool cofactorShown = cofactor != 1;
-    for (int i = 0; list[i].prime != 0; ++i) {
-        text += std::to_string(static_cast<uint32_t>(list[i].prime));
-        if (list[i].exponent != 1) {
-            text += '^';
-            text += std::to_string(list[i].exponent);
-        }
-        if (list[i + 1].prime != 0 || cofactorShown) text += " * ";
-    }
-    if (cofactorShown) text += Decimal(cofactor);
-    if (text.size() > TEXT_LIMIT) text.resize(TEXT_LIMIT);
-    return text;
+FactoriseSettings FactoriseSettingsOf(const PrimeSettings& s) {
+    FactoriseSettings f;
+    f.trialDivFirst = s.trialDivFirst != 0;
+    f.trialDivBound = s.trialDivBound;
+    f.rhoX0 = s.rhoX0;
+    f.rhoExponent = s.rhoExponent;
+    f.rhoAddend = s.rhoAddend;
+    f.rhoTrials = s.rhoTrials;
+    f.pm1SmallExponent = s.pm1SmallExponent;
+    f.pm1Bound = s.pm1Bound;
+    f.pm1LargeExponent = s.pm1LargeExponent;
+    f.threads = s.mpqsThreads;
+    return f;
 }
 
 unsigned FactoriseWorker(void*) {
-    ShowMessageBox("この機能は完全ではありません。");
-    FactorEntry list[FACTOR_LIST_SIZE];
     const PrimeSettings& s = g_workerControl.settings;
-    const BigInt cofactor = g_primeEngine.miniFactor(s.target, s.trialDivBound, list, g_workerControl.RunState);
-    if (!StillActive()) {
+    FactoriseResult result;
+    {
+        RunProgressLine line;
+        result = Factorise(s.target, FactoriseSettingsOf(s), g_workerControl.RunState, line.Get());
+    }
+    if (!StillActive() || result.status == FactoriseResult::ABORTED) {
         ShowMessageBox(TEXT_ABORTED);
-    } else if (cofactor == 0) {
+        // What was found so far, when anything was: the unsplit part ends in "(合成数)".
+        const bool found = !result.primes.empty() || result.parts.size() > 1 ||
+                           (result.parts.size() == 1 && result.parts[0].exponent > 1);
+        if (found) ShowMessageBox(FactorisationText(result));
+    } else if (result.status == FactoriseResult::BAD_TARGET) {
         ShowMessageBox("入力の値が正しくありません");
-    } else if (cofactor == 1 && list[0].prime == 0) {
-        // The target 1: miniFactor's own box has said so.
     } else {
-        ShowMessageBox(FactorProductText(list, cofactor));
+        // 1 and -1 have no prime factors: the box shows the number itself.
+        const std::string text = FactorisationText(result);
+        ShowMessageBox(text.empty() ? std::string("1") : text);
     }
     return EndRun();
 }
 
 std::string PrimeProductText(const std::vector<BigInt>& primes) {
-    std::string text;
-    for (size_t i = 0; i < primes.size();) {
-        size_t e = 1;
-        while (i + e < primes.size() && primes[i + e] == primes[i]) ++e;
-        if (!text.empty()) text += " * ";
-        text += Decimal(primes[i]);
-        if (e != 1) text += "^" + std::to_string(e);
-        i += e;
-    }
-    return text;
+    FactoriseResult complete;
+    complete.status = FactoriseResult::COMPLETE;
+    complete.primes = primes;
+    return FactorisationText(complete);
 }
 
 unsigned MpqsWorker(void*) {

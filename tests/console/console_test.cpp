@@ -91,12 +91,12 @@ TEST(Workers, BoxesOfEveryActionAndMethod) {
         {Factor(METHOD_PM1, "0"), {"ターゲットが不正です"}},
         {Factor(METHOD_PM1, "1157"), {"素因数\r 13 \rを発見しました !"}},
         {Factor(METHOD_ECM, "8"), {BUG, "返り値は\r 1 \rでした"}},
-        {Factor(METHOD_FACTORISE, "2424"), {INCOMPLETE, "2^3 * 3 * 101"}},
-        {Factor(METHOD_FACTORISE, "24"), {INCOMPLETE, "2^3 * 3"}},  // a cofactor 1 is not shown
-        {Factor(METHOD_FACTORISE, "131074"), {INCOMPLETE, "2 * 65537"}},  // 65537 is not below the bound
-        {Factor(METHOD_FACTORISE, "281479272661007", [](auto& s) { s.trialDivBound = 65539; }), {INCOMPLETE, "65537 * 4294967311"}},
-        {Factor(METHOD_FACTORISE, "0"), {INCOMPLETE, "素因数分解の引数が自然数ではありませんでした(miniFactor)", "入力の値が正しくありません"}},
-        {Factor(METHOD_FACTORISE, "1"), {INCOMPLETE, "素因数分解の引数が1でした(miniFactor)"}},
+        {Factor(METHOD_FACTORISE, "2424"), {"2^3 * 3 * 101"}},
+        {Factor(METHOD_FACTORISE, "-12"), {"-1 * 2^2 * 3"}},
+        {Factor(METHOD_FACTORISE, "86844066927987146567678238756515930888931641398467607639203064183639542595587"),
+         {"3 * 170141183460469231731687303715884105727^2"}},
+        {Factor(METHOD_FACTORISE, "0"), {"入力の値が正しくありません"}},
+        {Factor(METHOD_FACTORISE, "1"), {"1"}},
         {Factor(PROOF, PRIME_100_DIGITS), {"素数です"}},
         {Factor(PROOF, "3825123056546413051"), {"素数ではありません"}},  // strong pseudoprime to the bases 2 ... 23
         {Factor(PROOF, "-7"), {"素数ではありません"}},
@@ -122,10 +122,12 @@ TEST(Workers, BoxesOfEveryActionAndMethod) {
         }
         EXPECT_EQ(boxes.Texts(), r.boxes) << gmp::Text(gmp::Mpz(r.settings.target)) << " method " << r.settings.method;
     }
-    // The factor text: powers above 1 only, the cofactor unless it is 1.
-    const FactorEntry list[] = {{65521, 2}, {0, 0}};
-    EXPECT_EQ(FactorProductText(list, BigInt(1)), "65521^2");
-    EXPECT_EQ(FactorProductText(list + 1, BigInt(77)), "77");
+    // Check box 1116 and the method parameters reach the complete factorisation.
+    const FactoriseSettings f = FactoriseSettingsOf(Factor(METHOD_FACTORISE, "1", [](auto& s) {
+        s.trialDivFirst = 1, s.trialDivBound = 65539, s.rhoTrials = 77, s.pm1Bound = 262144, s.mpqsThreads = 3;
+    }));
+    EXPECT_TRUE(f.trialDivFirst && f.trialDivBound == 65539 && f.rhoTrials == 77 && f.pm1Bound == 262144 && f.threads == 3);
+    EXPECT_FALSE(FactoriseSettingsOf(PrimeSettings()).trialDivFirst);
 }
 
 TEST(Workers, StartWithoutAWorkerAndAbortedRuns) {
@@ -143,7 +145,7 @@ TEST(Workers, StartWithoutAWorkerAndAbortedRuns) {
     // Each worker reports an abort requested before it looked, and ends idle.
     const std::pair<WorkerFunction, Texts> workers[] = {
         {PseudoPrimeWorker, {"中断しました"}}, {TrialDivisionWorker, {"中断しました"}}, {RhoWorker, {"中断しました"}},
-        {Pm1Worker, {"中断しました"}}, {EcmWorker, {BUG, "中断しました"}}, {FactoriseWorker, {INCOMPLETE, "中断しました"}},
+        {Pm1Worker, {"中断しました"}}, {EcmWorker, {BUG, "中断しました"}}, {FactoriseWorker, {"中断しました"}},
         {PrimeTestWorker, {"中断しました"}}, {MpqsWorker, {"中断しました"}}, {NextPrimeWorker, {"中断しました"}},
         {PreviousPrimeWorker, {"中断しました"}},
     };
@@ -161,11 +163,17 @@ TEST(Workers, StartWithoutAWorkerAndAbortedRuns) {
     const struct {
         PrimeSettings settings;
         const char* line;  // the progress line seen before the abort starts so
+        Texts boxes = {"中断しました"};
     } runs[] = {
         {Factor(METHOD_RHO, PRIME_100_DIGITS, [](auto& s) { s.rhoTrials = 100000, s.rhoExponent = 256; }), nullptr},
         {Factor(PROOF, PRIME_1600_BITS), "APR-CL: "},
         // 59 digits (gp: nextprime(10^29) * nextprime(10^30)): seconds of sieving.
         {Factor(METHOD_MPQS, "100000000000000000000000000324700000000000000000000000018183"), "MPQS ふるい"},
+        // 21 p q (gp: p = nextprime(10^49 + 12345), q = nextprime(10^59 + 6789)): the curves
+        // look for a 50-digit factor; the box after the
+        // abort shows the primes found and the composite part.
+        {Factor(METHOD_FACTORISE, "21000000000000000000000000000000000000000000025974900001449210000000000000000000000000000000000000001792527849"), "ECM",
+         {"中断しました", "3 * 7 * 1000000000000000000000000000000000000000000001236900000069010000000000000000000000000000000000000000085358469(合成数)"}},
     };
     for (const auto& r : runs) {
         BoxRecorder recorder;
@@ -183,7 +191,7 @@ TEST(Workers, StartWithoutAWorkerAndAbortedRuns) {
         asked = std::chrono::steady_clock::now();
         ASSERT_TRUE(g_workerControl.RunState.compare_exchange_strong(active, RUN_ABORT)) << "the run ended too soon";
         EXPECT_TRUE(WaitForIdle());
-        EXPECT_EQ(recorder.Texts(), Texts{"中断しました"});
+        EXPECT_EQ(recorder.Texts(), r.boxes);
     }
 }
 
@@ -257,11 +265,11 @@ std::pair<int, Texts> Cli(const std::string& args, bool standardError = false) {
 }
 
 TEST(CliPrime, PrintsTheBoxesThenTheSecondsAndRefusesWhatTheDialogsRefuse) {
-    auto [status, lines] = Cli("action=2 method=6 target=2424 trialDivBound=262139 lowerPriority=0");
+    auto [status, lines] = Cli("action=2 method=6 target=2424 trialDivBound=262139 trialDivFirst=1 lowerPriority=0");
     EXPECT_EQ(status, 0);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(Texts(lines.begin(), lines.begin() + 2), (Texts{"box: この機能は完全ではありません。", "box: 2^3 * 3 * 101"}));
-    EXPECT_TRUE(lines[2].size() > 13 && lines[2].rfind("seconds: ", 0) == 0 && lines[2][lines[2].size() - 4] == '.') << lines[2];
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "box: 2^3 * 3 * 101");
+    EXPECT_TRUE(lines[1].size() > 13 && lines[1].rfind("seconds: ", 0) == 0 && lines[1][lines[1].size() - 4] == '.') << lines[1];
     EXPECT_EQ(Cli("action=2 method=1 target=-8051 rhoTrials=4").second.front(), "box: 素因数\\r 97 \\rを発見しました !");
     EXPECT_EQ(Cli(std::string("action=2 method=1 rhoTrials=100000 rhoExponent=256 abort-after=50 target=") + PRIME_100_DIGITS).second.front(),
               "box: 中断しました");
@@ -269,7 +277,7 @@ TEST(CliPrime, PrintsTheBoxesThenTheSecondsAndRefusesWhatTheDialogsRefuse) {
                              "trialDivBound=262140", "rhoX0=4294967296", "rhoX0=-1", "rhoExponent=257", "rhoTrials=1",
                              "rhoTrials=100001", "rhoAddend=-2147483648", "pm1SmallExponent=17", "pm1Bound=262143",
                              "pm1Bound=16777217", "pm1LargeExponent=5", "ecmSmoothness=500", "ecmTrials=10001", "mrTrials=3x",
-                             "target=12a", "nosuchfield=1", "target", "mpqsThreads=65", "mpqsThreads=-1"}) {
+                             "target=12a", "nosuchfield=1", "target", "mpqsThreads=65", "mpqsThreads=-1", "trialDivFirst=2"}) {
         EXPECT_EQ(Cli(args), std::make_pair(2, Texts{})) << args;
     }
     EXPECT_EQ(Cli("rhoAddend=-2147483647 rhoX0=4294967295 trialDivBound=262139 pm1Bound=16777216 rhoTrials=100000").first, 0);

@@ -137,7 +137,7 @@ TEST_F(Console, WorkerResultsOfTheActionsAndMethods) {
         {METHOD_RHO, "8051", {"素因数を発見できませんでした"}},  // both cycles close before the first gcd
         {METHOD_RHO, "0", {"ターゲットが不正です"}},
         {METHOD_TRIAL_DIVISION, "561", {"素因数\r 3 \rを発見しました !"}},
-        {METHOD_FACTORISE, "360", {"この機能は完全ではありません。", "2^3 * 3^2 * 5"}},
+        {METHOD_FACTORISE, "360", {"2^3 * 3^2 * 5"}},
         {METHOD_MPQS, "-15", {"3 * 5"}},
         {METHOD_NFS, "15", {"この機能は実装されておりません。"}},
     };
@@ -180,9 +180,11 @@ TEST_F(Console, AbortWhileTheSearchRunsAndWhileItsWarningIsOpen) {
          ExpectBox("中断しました")});
     EXPECT_TRUE(abortOffAtOnce);
     s.method = METHOD_FACTORISE;
+    // 21 p q (gp: p = nextprime(10^49 + 12345), q = nextprime(10^59 + 6789)).
+    s.target = gmp::Parse("21000000000000000000000000000000000000000000025974900001449210000000000000000000000000000000000000001792527849").Big();
     Open(s);
-    Run({ExpectBox("この機能は完全ではありません。", [&] { Ctl<QPushButton>(dlg.get(), IDC_ABORT)->click(); }),
-         ExpectBox("中断しました")});
+    QTimer::singleShot(300, dlg.get(), [&] { Ctl<QPushButton>(dlg.get(), IDC_ABORT)->click(); });
+    Run({ExpectBox("中断しました"), ExpectBox("3 * 7 * 1000000000000000000000000000000000000000000001236900000069010000000000000000000000000000000000000000085358469(合成数)")});
     // A click that arrives after the worker has ended leaves the state idle.
     dlg->OnAbort();
     EXPECT_EQ(g_workerControl.RunState.load(), RUN_IDLE);
@@ -298,6 +300,7 @@ TEST_F(Console, SettingsTravelBackOnlyWithOkAndEnd) {
                                                        Ctl<QAbstractButton>(d, IDC_PRIME_FACTOR)->click();
                                                        Ctl<QAbstractButton>(d, IDC_METHOD_ECM)->click();
                                                        Ctl<QCheckBox>(d, IDC_LOWER_PRIORITY)->click();
+                                                       Ctl<QCheckBox>(d, IDC_TRIAL_DIVISION_FIRST)->click();
                                                        Ctl<QAbstractButton>(d, IDC_SETTINGS_ECM)->click();
                                                    }),
                             ExpectDialog<EcmSettingsDlg>("ECM settings",
@@ -315,8 +318,8 @@ TEST_F(Console, SettingsTravelBackOnlyWithOkAndEnd) {
         EXPECT_TRUE(script.WaitDone());
         EXPECT_EQ(gmp::Text(gmp::Mpz(opener.target)) + " " + std::to_string(opener.action) + " " + std::to_string(opener.method) +
                       " " + std::to_string(opener.lowerPriority) + " " + std::to_string(opener.ecmSmoothness) + " " +
-                      std::to_string(opener.ecmTrials),
-                  end ? "561 2 3 0 100000 250" : "7 0 0 1 1000 100");
+                      std::to_string(opener.ecmTrials) + " " + std::to_string(opener.trialDivFirst),
+                  end ? "561 2 3 0 100000 250 1" : "7 0 0 1 1000 100 0");
     }
     // Each settings dialog hands its fields back with OK only.
     for (const int button : {1, 2}) {
