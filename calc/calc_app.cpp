@@ -7,10 +7,11 @@
 
 #include "calc/calc_dlg.h"
 #include "calc/keyboard_filter.h"
+#include "widgets/screen_fit.h"
 
 CalcApp::CalcApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("kalvora"));
-    setApplicationDisplayName(QString::fromUtf8(APP_TITLE));
+    // No display name: the window system would append it to every caption.
     setApplicationVersion(QStringLiteral("0.70"));
     setDesktopFileName(QStringLiteral("kalvora"));
 
@@ -30,6 +31,8 @@ CalcApp::CalcApp(int& argc, char** argv) : QApplication(argc, argv) {
     QApplication::setFont(font);
 
     InstallMessageBoxPresenter(&m_presenter);
+    // Every window, at any scale, opens inside the screen.
+    ScreenFitter::Install(this);
 }
 
 CalcApp::~CalcApp() {
