@@ -1,5 +1,6 @@
 #include "calc/calc_app.h"
 
+#include <QClipboard>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -44,7 +45,18 @@ bool CalcApp::InitInstance(CalcDlg& dlg) {
     dlg.Engine().OnStartUp();
     dlg.exec();
     KeyboardFilter::Install(nullptr);
+    ReleaseSelections();
     return false;
+}
+
+void CalcApp::ReleaseSelections() {
+    // A program that still owns the clipboard when it ends offers its text to
+    // the desktop's clipboard manager and waits for the manager's answer,
+    // which can hold the ended program for seconds. Managers keep a copy from
+    // the moment a text is copied, so ours is released instead.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->ownsClipboard()) clipboard->clear(QClipboard::Clipboard);
+    if (clipboard->ownsSelection()) clipboard->clear(QClipboard::Selection);
 }
 
 bool CalcApp::notify(QObject* receiver, QEvent* event) {
