@@ -10,7 +10,7 @@
 #   scripts/screenshot.sh [OUTDIR]      (default: out/screenshots)
 #
 # Files: OUTDIR/WxH-sS-WINDOW.png, and OUTDIR/geometry.txt with the frame
-# of every window (xwininfo) beside the screen's size.
+# of every window (xwininfo, client area) beside the screen's size.
 # KALVORA_BIN overrides the program (default build/app/kalvora);
 # KALVORA_KEYS the typed keys (xdotool type text); KALVORA_SCREENS and
 # KALVORA_SCALES the lists of screens and scales. The pictures are taken by
@@ -61,7 +61,7 @@ shoot() {
   local frame
   frame=$(xwininfo -frame -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
                                              /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x","y" "w"x"h}')
-  echo "$(basename "$prefix")-$name frame $frame (screen $size)" >>"$outdir/geometry.txt"
+  echo "$(basename "$prefix")-$name window at $frame (screen $size)" >>"$outdir/geometry.txt"
   echo "$prefix-$name.png"
 }
 
