@@ -1,5 +1,6 @@
 #include "calc/calc_app.h"
 
+#include <QClipboard>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -7,10 +8,11 @@
 
 #include "calc/calc_dlg.h"
 #include "calc/keyboard_filter.h"
+#include "widgets/screen_fit.h"
 
 CalcApp::CalcApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("kalvora"));
-    setApplicationDisplayName(QString::fromUtf8(APP_TITLE));
+    // No display name: the window system would append it to every caption.
     setApplicationVersion(QStringLiteral("0.70"));
     setDesktopFileName(QStringLiteral("kalvora"));
 
@@ -30,6 +32,8 @@ CalcApp::CalcApp(int& argc, char** argv) : QApplication(argc, argv) {
     QApplication::setFont(font);
 
     InstallMessageBoxPresenter(&m_presenter);
+    // Every window, at any scale, opens inside the screen.
+    ScreenFitter::Install(this);
 }
 
 CalcApp::~CalcApp() {
@@ -41,7 +45,18 @@ bool CalcApp::InitInstance(CalcDlg& dlg) {
     dlg.Engine().OnStartUp();
     dlg.exec();
     KeyboardFilter::Install(nullptr);
+    ReleaseSelections();
     return false;
+}
+
+void CalcApp::ReleaseSelections() {
+    // A program that still owns the clipboard when it ends offers its text to
+    // the desktop's clipboard manager and waits for the manager's answer,
+    // which can hold the ended program for seconds. Managers keep a copy from
+    // the moment a text is copied, so ours is released instead.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->ownsClipboard()) clipboard->clear(QClipboard::Clipboard);
+    if (clipboard->ownsSelection()) clipboard->clear(QClipboard::Selection);
 }
 
 bool CalcApp::notify(QObject* receiver, QEvent* event) {

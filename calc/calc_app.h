@@ -24,6 +24,9 @@ class CalcApp : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override;
 
   private:
+    /// Gives up the clipboard and the selection if the program owns them.
+    void ReleaseSelections();
+
     QtMessageBoxPresenter m_presenter;
     QTranslator* m_qtTranslator = nullptr;
 };

@@ -557,8 +557,11 @@ void CalcDlg::keyPressEvent(QKeyEvent* event) {
 
 bool CalcDlg::eventFilter(QObject* watched, QEvent* event) {
     // No display keeps the focus: it moves on to the invisible focus holder.
-    if (event->type() == QEvent::FocusIn && watched != m_focusHolder)
+    // The display never sees the focus arrive, so it starts no caret.
+    if (event->type() == QEvent::FocusIn && watched != m_focusHolder) {
         m_focusHolder->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -579,6 +582,9 @@ void CalcDlg::SetDisplayText(int controlId, const std::string& text) {
     switch (controlId) {
         case IDC_VALUE:
             m_valueEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH));
+            // Digits are typed at the end: keep the end in view.
+            m_valueEdit->moveCursor(QTextCursor::End);
+            m_valueEdit->ensureCursorVisible();
             break;
         case IDC_REMAINDER:
             m_remainderEdit->setPlainText(qtext.left(DISPLAY_MAX_LENGTH));

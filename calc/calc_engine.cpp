@@ -18,6 +18,8 @@ constexpr const char* MSG_OPERAND_TOO_LARGE = "元の値が大きすぎます.";
 constexpr const char* MSG_NPR_ORDER = "n , ｢nPr｣ , r の順に入力して下さい.";
 constexpr const char* MSG_NCR_ORDER = "n , ｢nCr｣ , r の順に入力して下さい.";
 constexpr const char* MSG_OUT_OF_RANGE = "計算結果が扱える範囲を超えました.";
+/// Shown in the memory display instead of a number while the memory holds an invalid value.
+constexpr const char* MARK_INVALID_MEMORY = "値が大きすぎます";
 constexpr const char* MSG_NO_INVERSE = "逆元は存在しません";
 constexpr const char* MSG_BAD_CHARACTER = "不正な文字が入力されました.";
 constexpr const char* MSG_BAD_CLIPBOARD = "クリップボードの値が正しくありません";
@@ -422,8 +424,8 @@ void CalcEngine::OnMemoryStore() {
 }
 
 void CalcEngine::OnMemoryAdd() {
-    // The sum's status is not checked: an overflowed memory is shown as it
-    // formats and refused only when MR has carried it into an evaluation.
+    // The sum's status is not checked: an overflowed memory shows a mark
+    // and is refused only when MR has carried it into an evaluation.
     m_memory = m_memory + m_value;
     ShowMemory();
     m_freshEntry = 1;
@@ -433,6 +435,8 @@ void CalcEngine::OnMemoryAdd() {
 
 void CalcEngine::OnCopy(int id) {
     BigInt& source = id == ID_COPY_REMAINDER ? m_remainder : id == ID_COPY_MEMORY ? m_memory : m_value;
+    // An invalid value has no text: the clipboard keeps what it holds.
+    if (source.status != 0) return;
     const std::string text = Format(source);
     if (m_view) m_view->WriteClipboardText(text);
 }
@@ -526,7 +530,7 @@ void CalcEngine::ShowRemainder() {
 }
 
 void CalcEngine::ShowMemory() {
-    m_memoryText = Format(m_memory);
+    m_memoryText = m_memory.status != 0 ? std::string(MARK_INVALID_MEMORY) : Format(m_memory);
     SetDisplay(IDC_MEMORY, m_memoryText);
 }
 

@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev
-  qt6-base-dev
-  xvfb xdotool fonts-ipafont-gothic
+  qt6-base-dev qt6-translations-l10n
+  xvfb xdotool openbox x11-utils fonts-ipafont-gothic
 )
 
 missing=()
