@@ -22,6 +22,15 @@ import time
 
 # (id, layer, snippet, replacement)
 FAULTS = [
+    # --- proof, prime search, curves, sieve, complete factorisation ----------
+    ("aprcl-rest", "prime", "if (rest == 3) ring.Mul(S.data(), S.data(), J.data());", "if (rest == 1) ring.Mul(S.data(), S.data(), J.data());"),
+    ("search-limit", "prime", "if (p.Bits() > PRIME_SEARCH_BITS) return", "if (p.Bits() >= PRIME_SEARCH_BITS) return"),
+    ("suyama-sign", "prime", "    f.Sub(t, v, u);\n", "    f.Sub(t, u, v);\n"),
+    ("wide-carry", "bigint", "        t[2 * K] += c.c1;\n", "        t[2 * K] = c.c1;\n"),
+    ("siqs-limit", "prime", "BigInt(10).Power(SIQS_MAX_DIGITS) - 1;", "BigInt(10).Power(SIQS_MAX_DIGITS - 1) - 1;"),
+    ("factorise-1116", "prime", "const int bound = m_settings.trialDivFirst ?", "const int bound = !m_settings.trialDivFirst ?"),
+    ("memory-mark", "calc", "m_memoryText = m_memory.status != 0 ?", "m_memoryText = m_memory.status == 2 ?"),
+
     # --- bigint: values, carries, bounds, diagnostic lines -------------------
     ("add-bound", "bigint", "if (BitLen(S, sn) > 1600) {", "if (BitLen(S, sn) > 1601) {"),
     ("add-carry", "bigint", "c = static_cast<unsigned char>(c1 | (t < s));", "c = c1;"),
@@ -72,22 +81,22 @@ FAULTS = [
     ("trial-narrow", "prime", "if (n < two32) return", "if (n <= two32) return"),
     ("minifactor-wide-bound", "prime", "            if (p >= bound) return finish(c);", "            if (p > bound) return finish(c);"),
     ("minifactor-narrow-bound", "prime", "if (p >= bound) return finish(FromUint32(v));", "if (p > bound) return finish(FromUint32(v));"),
-    ("rho-trial-bound", "prime", "trials > 100000", "trials >= 100000"),
+    ("rho-trial-bound", "prime", "trials <= 100000 && b >= 2", "trials < 100000 && b >= 2"),
     ("ecm-multiplier", "prime", "if (smoothness <= 100) return m_ecmMultiplier[0];", "if (smoothness < 100) return m_ecmMultiplier[0];"),
-    ("mr-squares", "prime", "for (int k = 0; k < s; ++k) {\n            if (k > 0) {", "for (int k = 0; k < s - 1; ++k) {\n            if (k > 0) {"),
+    ("mr-squares", "prime", "for (int k = 0; k < s && !pass; ++k) {", "for (int k = 0; k < s - 1 && !pass; ++k) {"),
     # --- console: workers, enabling sets, messages, ranges --------------------
     ("worker-text", "console", "素因数を発見できませんでした", "素因数を発見できませんでした。"),
-    ("factor-text-cofactor", "console", "const bool cofactorShown = cofactor != 1;", "const bool cofactorShown = cofactor != 0;"),
+    ("factor-text-composite", "console", "(part.composite ? \"(合成数)\" : \"\")", "(part.composite ? \"\" : \"\")"),
     ("worker-stack", "console", "WORKER_STACK_SIZE = 32u << 20;", "WORKER_STACK_SIZE = 16u << 20;"),
     ("method-available", "console", "{true, true, true, true, true, false, true}", "{true, true, true, true, true, true, true}"),
     ("trialdiv-first-enable", "console", "m_trialDivFirst->setEnabled(method != METHOD_TRIAL_DIVISION);", "m_trialDivFirst->setEnabled(true);"),
-    ("run-restores-ok", "console", "    m_ok->setEnabled(true);\n", ""),
+    ("run-restores-ok", "console", "    m_ok->setEnabled(enable);\n", ""),
     ("mr-trials-range", "console", "&m_settings.mrTrials, 20, 200);", "&m_settings.mrTrials, 20, 201);"),
     ("target-message", "console", "value.GetStatus() != 0 ? MSG_TOO_LARGE : MSG_BAD_CHARACTER", "value.GetStatus() == 0 ? MSG_TOO_LARGE : MSG_BAD_CHARACTER"),
     ("prime-buttons-idle", "console", "    m_nextPrime->setEnabled(enable);\n", "    m_nextPrime->setEnabled(false);\n"),
     ("no-previous-text", "console", "ShowMessageBox(\"前の素数はありません\");", "ShowMessageBox(\"前の素数がありません\");"),
-    ("product-run-bound", "console", "while (i + e < primes.size() && primes[i + e] == primes[i]) ++e;",
-     "while (i + e + 1 < primes.size() && primes[i + e] == primes[i]) ++e;"),
+    ("product-run-bound", "console", "while (j < result.primes.size() && result.primes[j] == result.primes[i]) ++j;",
+     "while (j + 1 < result.primes.size() && result.primes[j] == result.primes[i]) ++j;"),
     ("mpqs-copy-back", "console", "{ settings.mpqsThreads = mpqsThreads; }", "{ settings.ecmTrials = mpqsThreads; }"),
     ("rho-trials-range", "console", "m_dx.AddInt(m_trials, &rhoTrials, 2, 100000);", "m_dx.AddInt(m_trials, &rhoTrials, 2, 99999);"),
     # --- dialogs: the shared helpers and the tool dialogs ----------------------
