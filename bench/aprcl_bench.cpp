@@ -38,13 +38,7 @@ struct Targets {
         gmp_randstate_t rng;
         gmp_randinit_mt(rng);
         gmp_randseed_ui(rng, 480);
-        auto prime = [&](mpz_t out, int digits) {
-            Mpz low;
-            mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(digits - 1));
-            mpz_urandomm(out, rng, low);
-            mpz_add(out, out, low);
-            mpz_nextprime(out, out);
-        };
+        auto prime = [&](mpz_t out, int digits) { gmpref::RandomPrime(out, rng, digits); };
         prime(p300, 300);
         prime(p480, 480);
         mpz_urandomb(random1600, rng, 1600);

@@ -12,6 +12,16 @@
 namespace gmpref {
 
 /// Miller-Rabin on the bases primes[0 .. trials-1], for n >= 2 below 2^800.
+/// A random prime of `digits` decimal digits (the next prime after a random
+/// number of that many digits).
+inline void RandomPrime(mpz_t out, gmp_randstate_t rng, int digits) {
+    gmp::Mpz low;
+    mpz_ui_pow_ui(low, 10, static_cast<unsigned long>(digits - 1));
+    mpz_urandomm(out, rng, low);
+    mpz_add(out, out, low);
+    mpz_nextprime(out, out);
+}
+
 inline int IsPseudoPrime(const mpz_t n, int trials, const int32_t* primes) {
     gmp::Mpz nm1, d, x, base;
     mpz_sub_ui(nm1, n, 1);
