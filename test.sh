@@ -30,4 +30,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-tsan -j "$jobs" --target console_tests factorise_tests ecm_tests siqs_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -LE slow \
-  -R '^(Workers|FullRangeWorkers|CliPrime|CliInput|Factorise|CliFactor|Ecm|CliEcm|Siqs|CliSiqs|Gf2Matrix)'
+  -R '^(Workers|FullRangeWorkers|CliPrime|CliInput|Factorise|CliFactor|EcmEngine|CliEcm|Siqs\.|CliSiqs|Gf2Matrix)'
