@@ -31,10 +31,11 @@ constexpr Subcommand SUBCOMMANDS[] = {
      "radix=N, modulus=T, modulus-cancel=T, clip=T, clip-none, display=T, show; '#' comments.\n"},
     {"prime", RunPrimeCommand, "prime [FIELD=VALUE ...] [abort-after=MS]",
      "Runs what the prime console's start button runs, with the console's settings given as\n"
-     "FIELD=VALUE (target, mrTrials, action, method, trialDivBound, rhoX0, rhoExponent,\n"
-     "rhoAddend, rhoTrials, pm1SmallExponent, pm1Bound, pm1LargeExponent, ecmSmoothness,\n"
-     "ecmTrials, lowerPriority), on a worker thread; abort-after=MS presses the abort button\n"
-     "after MS milliseconds. Prints each message box as \"box: TEXT\", then \"seconds: S\".\n"},
+     "FIELD=VALUE (target, mrTrials, action, method, trialDivBound, trialDivFirst, rhoX0,\n"
+     "rhoExponent, rhoAddend, rhoTrials, pm1SmallExponent, pm1Bound, pm1LargeExponent,\n"
+     "ecmSmoothness, ecmTrials, mpqsThreads, lowerPriority), on a worker thread; abort-after=MS\n"
+     "presses the abort button after MS milliseconds. Prints each message box as \"box: TEXT\",\n"
+     "then \"seconds: S\"; what a long run is doing goes to standard error as \"progress: TEXT\".\n"},
     {"isprime", RunIsPrimeCommand, "isprime [N ...]",
      "Proves each decimal N prime or composite and prints \"N: prime\" or \"N: composite\".\n"
      "Reads one number per line from standard input when none is given. Exit status 2 when a\n"
