@@ -58,7 +58,9 @@ FAULTS = [
     ("toint-mask", "bigint", "(limbs[1] & 0x7FFF) * 65536u", "limbs[1] * 65536u"),
     ("divrem-correction", "bigint", "                --qhat;\n", ""),
     ("montgomery-finish", "bigint", "if (top != 0 || CmpN(r, m, K) >= 0) SubN(r, r, m, K);", "if (top != 0 || CmpN(r, m, K) > 0) SubN(r, r, m, K);"),
-    ("isqrt-word", "bigint", "while (static_cast<u128>(s + 1) * (s + 1) <= v) ++s;", "while (static_cast<u128>(s + 1) * (s + 1) < v) ++s;"),
+    # "<= v" made "< v" here cannot show: a double square root of a square below
+    # 2^64 is never low. One above the bound can.
+    ("isqrt-word", "bigint", "while (static_cast<u128>(s + 1) * (s + 1) <= v) ++s;", "while (static_cast<u128>(s + 1) * (s + 1) <= v + 1) ++s;"),
     # --- calculator engine and keyboard map ----------------------------------
     ("digit-zero-add", "calc", "    if (digit > 0) {\n        m_work = m_work + digit;", "    {\n        m_work = m_work + digit;"),
     ("equals-remainder", "calc", "if (op != OP_DIV && op != OP_ROOT) m_remainder = 0;", "if (op != OP_DIV) m_remainder = 0;"),
