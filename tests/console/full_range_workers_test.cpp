@@ -38,7 +38,11 @@ Texts RunToTheEnd(const PrimeSettings& s, const std::function<void()>& meanwhile
     for (int i = 0; i < 60000 && g_workerControl.RunState.load() != RUN_IDLE; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(g_workerControl.RunState.load(), RUN_IDLE);
-    return boxes.Texts();
+    // ECM announces a factor met while doubling with a box of its own first;
+    // whether that happens depends on the curves it draws.
+    Texts texts = boxes.Texts();
+    std::erase(texts, std::string("ECM内部情報(β)"));
+    return texts;
 }
 
 TEST(FullRangeWorkers, EveryRunEndsInATruthfulBox) {
