@@ -162,21 +162,6 @@ BENCHMARK(GmpBpswRow)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursNextPrime)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(GmpNextPrime)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-/// Keeps each run's wall time too, for the all-cores rows.
-class Reporter : public CpuTimeReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        CpuTimeReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration && r.iterations > 0)
-                wall_[r.benchmark_name()] = r.real_accumulated_time / static_cast<double>(r.iterations);
-    }
-    const std::map<std::string, double>& Wall() const { return wall_; }
-
-private:
-    std::map<std::string, double> wall_;
-};
-
 /// PARI/GP's CPU seconds for isprime(p, 2), as gp reports them; negative when
 /// gp is not installed or says something else.
 double PariSeconds(const mpz_t p) {
@@ -202,7 +187,7 @@ double PariSeconds(const mpz_t p) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    Reporter reporter;
+    CpuTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto cpu = [&](const std::string& name) {
         const auto it = reporter.Seconds().find(name);
